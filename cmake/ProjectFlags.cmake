@@ -1,0 +1,28 @@
+# Compiler settings shared by every target of the project.
+
+add_library(project_flags INTERFACE)
+
+target_compile_options(project_flags INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
+  -Wcast-align -Wnull-dereference -Wdouble-promotion
+  # Sample arithmetic must round the same way on every compiler and
+  # architecture: never fuse a multiply and an add into one operation,
+  # which ARM compilers do by default.
+  -ffp-contract=off
+  $<$<BOOL:${TAVREL_WARNINGS_AS_ERRORS}>:-Werror>)
+
+# Helper for the two shared libraries: only the names in the version
+# script are exported, the SONAME carries the major version.
+function(tavrel_configure_shared_library target version_script)
+  set_target_properties(${target} PROPERTIES
+    VERSION ${PROJECT_VERSION}
+    SOVERSION ${PROJECT_VERSION_MAJOR}
+    C_VISIBILITY_PRESET hidden
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON
+    LINK_DEPENDS ${version_script})
+  target_link_options(${target} PRIVATE
+    -Wl,--version-script=${version_script}
+    -Wl,--no-undefined
+    -Wl,-z,relro,-z,now)
+endfunction()

@@ -1,0 +1,53 @@
+/*
+ * tavrel.h - change the speed of a PCM WAV file.
+ *
+ * One call reads a PCM WAV file (44-byte header, then frames), resamples its
+ * frames block by block and writes a new file whose sample rate and byte
+ * rate are scaled by the same percentage. At 200 the result holds half as
+ * many frames and declares twice the rate; at 50, twice as many frames at
+ * half the rate.
+ *
+ * The call is synchronous, keeps no state and may run on several threads at
+ * once for different files. It prints nothing and reads no configuration.
+ */
+#ifndef TAVREL_H
+#define TAVREL_H
+
+#include <stdint.h>
+#ifndef __cplusplus
+#include <uchar.h>
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(TAVREL_BUILDING_LIBRARY)
+#define TAVREL_API __attribute__((visibility("default")))
+#else
+#define TAVREL_API
+#endif
+
+#define TAVREL_SUCCESS            999 /* the destination is complete and closed */
+#define TAVREL_ERROR_SPEED          1 /* speed < 1; no file was touched */
+#define TAVREL_ERROR_SOURCE         2 /* the source cannot be opened as a file; the destination is untouched */
+#define TAVREL_ERROR_DESTINATION    3 /* the destination cannot be created, or is the source itself; nothing truncated */
+#define TAVREL_ERROR_SHORT_HEADER   4 /* the source is shorter than the 44-byte header; the destination is empty */
+#define TAVREL_ERROR_NO_MEMORY      5 /* a work buffer cannot be allocated; the destination holds only a header */
+#define TAVREL_ERROR_UNSUPPORTED    6 /* the header cannot be processed at this speed; the destination is empty */
+#define TAVREL_ERROR_IO             7 /* reading the source or writing the destination failed; the destination is incomplete */
+
+/*
+ * Writes `destination` as `source` played at `speed` percent of its speed
+ * (100 unchanged, 50 half speed, 200 double speed). Both paths are
+ * null-terminated UTF-16. Returns one of the TAVREL_ statuses above.
+ */
+TAVREL_API int32_t ApplySpeedEffectToWav(const char16_t *source,
+                                         const char16_t *destination,
+                                         int32_t speed);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TAVREL_H */
