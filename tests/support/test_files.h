@@ -1,0 +1,54 @@
+// Files for tests: a scratch folder that cleans up after itself, whole-file
+// reads and writes, and WAV images built byte by byte.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace test_support {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A fresh folder under the system's temporary directory, removed with
+// everything in it when the object goes away.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+Bytes ReadWholeFile(const std::filesystem::path& path);
+void WriteWholeFile(const std::filesystem::path& path, const Bytes& bytes);
+
+// The UTF-16 form of an ASCII or UTF-8 path, as a host would pass it.
+std::u16string Utf16Path(const std::filesystem::path& path);
+
+struct WavFormat {
+  std::uint16_t channels;
+  std::uint32_t sampleRate;
+  std::uint16_t bitsPerSample;
+  std::uint16_t blockAlign;  // 0 means channels × bits / 8
+};
+
+// A 44-byte canonical header followed by `data`. The size fields describe
+// `data` unless `declaredDataSize` says otherwise.
+Bytes MakeWav(const WavFormat& format, const Bytes& data, std::int64_t declaredDataSize = -1);
+
+// `frames` frames of 16-bit mono whose sample k is `k × 7 - 20000`,
+// wrapped into range: every frame differs from its neighbours.
+Bytes Ramp16(std::uint32_t frames);
+
+std::uint32_t Le32At(const Bytes& bytes, std::size_t offset);
+std::uint16_t Le16At(const Bytes& bytes, std::size_t offset);
+
+}  // namespace test_support
