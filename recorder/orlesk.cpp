@@ -1,0 +1,42 @@
+// The exported entry points and the process's one recorder. Nothing may be
+// thrown across the C boundary.
+#include "orlesk.h"
+
+#include "alsa_capture.h"
+#include "recorder.h"
+
+static_assert(ORLESK_SUCCESS == orlesk::kSuccess);
+static_assert(ORLESK_ERROR_ALREADY_RECORDING == orlesk::kAlreadyRecording);
+static_assert(ORLESK_ERROR_DEVICE == orlesk::kDeviceNotOpened);
+static_assert(ORLESK_ERROR_FILE == orlesk::kFileNotCreated);
+static_assert(ORLESK_ERROR_NO_BUFFER == orlesk::kNoCaptureBuffer);
+static_assert(ORLESK_ERROR_NOT_RECORDING == orlesk::kNotRecording);
+static_assert(ORLESK_ERROR_WRITE == orlesk::kWriteFailed);
+
+namespace {
+
+// Both are constant-initialised: loading the library runs no code. The
+// recorder's destructor runs when the library is unloaded or the process
+// exits, and stops a recording the host left running.
+constinit orlesk::AlsaCaptureSystem alsaCapture;
+constinit orlesk::Recorder recorder{alsaCapture};
+
+}  // namespace
+
+extern "C" int32_t StartRecordingWav(const char16_t* path, int32_t sampleRate,
+                                     int32_t bitsPerSample) {
+  try {
+    return recorder.Start(path, sampleRate, bitsPerSample);
+  } catch (...) {
+    // Only converting the path allocates in a way that can throw.
+    return ORLESK_ERROR_FILE;
+  }
+}
+
+extern "C" int32_t StopRecordingWav(void) {
+  try {
+    return recorder.Stop();
+  } catch (...) {
+    return ORLESK_ERROR_WRITE;
+  }
+}
