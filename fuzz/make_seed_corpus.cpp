@@ -27,7 +27,13 @@ void Append32(Bytes& bytes, std::uint32_t value) {
   Append16(bytes, value >> 16);
 }
 
-void AppendTag(Bytes& bytes, const char* tag) { bytes.insert(bytes.end(), tag, tag + 4); }
+// Byte by byte: g++ 12 misreads a four-byte range insert into an empty
+// vector as an overflow.
+void AppendTag(Bytes& bytes, const char* tag) {
+  for (int i = 0; i < 4; ++i) {
+    bytes.push_back(static_cast<std::uint8_t>(tag[i]));
+  }
+}
 
 struct WavShape {
   std::uint32_t channels;

@@ -34,11 +34,17 @@ inline bool DecodeSpeedEffectInput(std::span<const std::uint8_t> bytes, SpeedEff
 
 inline std::vector<std::uint8_t> EncodeSpeedEffectInput(std::int32_t speed,
                                                         std::span<const std::uint8_t> source) {
+  // Appended byte by byte: g++ 12 reports false overflows for the range
+  // forms of insert and copy here.
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(kSpeedBytes + source.size());
   const auto raw = static_cast<std::uint32_t>(speed);
-  std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(raw), static_cast<std::uint8_t>(raw >> 8),
-                                  static_cast<std::uint8_t>(raw >> 16),
-                                  static_cast<std::uint8_t>(raw >> 24)};
-  bytes.insert(bytes.end(), source.begin(), source.end());
+  for (std::size_t i = 0; i < kSpeedBytes; ++i) {
+    bytes.push_back(static_cast<std::uint8_t>(raw >> (8 * i)));
+  }
+  for (const std::uint8_t byte : source) {
+    bytes.push_back(byte);
+  }
   return bytes;
 }
 
