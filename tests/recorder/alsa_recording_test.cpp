@@ -1,0 +1,173 @@
+// Recording through the shared library and its ALSA capture layer, with
+// alsa-lib's file plugin as the default device: what the device delivered
+// must reach the file exactly, in whole reports, under a correct header.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "orlesk.h"
+#include "recorder_test_support.h"
+#include "tavrel.h"
+#include "virtual_microphone.h"
+
+namespace {
+
+using namespace recorder_test;
+namespace fs = std::filesystem;
+
+VirtualMicrophone* microphone = nullptr;
+
+struct Format {
+  std::int32_t rate;
+  std::int32_t bits;
+  // floor(100 ms in bytes / frame) whole frames.
+  std::size_t reportBytes;
+};
+
+// Waits until the file holds at least `bytes` of audio; false after 10 s.
+bool WaitForAudio(const fs::path& path, std::size_t bytes) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  std::error_code error;
+  while (std::chrono::steady_clock::now() < deadline) {
+    const auto size = fs::file_size(path, error);
+    if (!error && size >= 44 + bytes) {
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
+
+// Checks the header against the format and the file's length, and that the
+// audio is the start of `input` in whole reports. Returns the audio size.
+std::size_t ExpectRecordingOf(const fs::path& path, const Format& format,
+                              const std::vector<std::uint8_t>& input) {
+  const std::vector<std::uint8_t> file = ReadBytes(path);
+  EXPECT_GE(file.size(), 44u);
+  if (file.size() < 44) {
+    return 0;
+  }
+  const std::size_t audioBytes = file.size() - 44;
+  const auto frame = static_cast<std::uint32_t>(format.bits / 8);
+  EXPECT_EQ(Le32At(file, 4), audioBytes + 36);
+  EXPECT_EQ(Le32At(file, 40), audioBytes);
+  EXPECT_EQ(Le16At(file, 22), 1);
+  EXPECT_EQ(Le32At(file, 24), static_cast<std::uint32_t>(format.rate));
+  EXPECT_EQ(Le32At(file, 28), static_cast<std::uint32_t>(format.rate) * frame);
+  EXPECT_EQ(Le16At(file, 32), frame);
+  EXPECT_EQ(Le16At(file, 34), format.bits);
+  EXPECT_EQ(audioBytes % format.reportBytes, 0u);
+  EXPECT_LE(audioBytes, input.size());
+  EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), input.begin()))
+      << "the recording is not the start of the input";
+  return audioBytes;
+}
+
+class AlsaRecording : public ::testing::TestWithParam<Format> {
+ protected:
+  TempDir dir;
+  const std::vector<std::uint8_t> input = NoiseBytes(4 << 20, 2024);
+};
+
+TEST_P(AlsaRecording, TheFileHoldsTheStartOfTheInputInWholeReports) {
+  const Format format = GetParam();
+  const fs::path path = dir / "recording.wav";
+  PipeFeeder feeder(microphone->pipe(), input, format.reportBytes);
+  ASSERT_EQ(StartRecordingWav(Utf16(path.string()).c_str(), format.rate, format.bits),
+            ORLESK_SUCCESS);
+  feeder.Start();
+  ASSERT_TRUE(WaitForAudio(path, 10 * format.reportBytes));
+  // The feeder goes on while stop waits for the capture thread, which may
+  // be waiting for its next report.
+  EXPECT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
+  feeder.Stop();
+
+  const std::size_t audioBytes = ExpectRecordingOf(path, format, input);
+  EXPECT_GE(audioBytes, 10 * format.reportBytes);
+
+  if (HaveCommand("soxi")) {
+    const std::size_t frames = audioBytes / static_cast<std::size_t>(format.bits / 8);
+    EXPECT_EQ(RunCommand("soxi -s " + Quoted(path)), std::to_string(frames) + "\n");
+    EXPECT_EQ(RunCommand("soxi -r " + Quoted(path)), std::to_string(format.rate) + "\n");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, AlsaRecording,
+                         ::testing::Values(Format{8000, 16, 1600},
+                                           // 161 bytes of buffer: 80 frames per report
+                                           Format{805, 16, 160}, Format{11025, 8, 1102},
+                                           Format{8000, 24, 2400}, Format{8000, 32, 3200}));
+
+TEST(AlsaRecordingUse, TavrelAcceptsTheRecordedFile) {
+  TempDir dir;
+  const std::vector<std::uint8_t> input = NoiseBytes(1 << 20, 7);
+  const fs::path recorded = dir / "recorded.wav";
+  const fs::path faster = dir / "faster.wav";
+  PipeFeeder feeder(microphone->pipe(), input, 1600);
+  ASSERT_EQ(StartRecordingWav(Utf16(recorded.string()).c_str(), 8000, 16), ORLESK_SUCCESS);
+  feeder.Start();
+  ASSERT_TRUE(WaitForAudio(recorded, 16000));
+  ASSERT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
+  feeder.Stop();
+
+  ASSERT_EQ(ApplySpeedEffectToWav(Utf16(recorded.string()).c_str(),
+                                  Utf16(faster.string()).c_str(), 150),
+            TAVREL_SUCCESS);
+  const std::vector<std::uint8_t> file = ReadBytes(faster);
+  ASSERT_GE(file.size(), 44u);
+  EXPECT_EQ(Le32At(file, 24), 12000u);
+  EXPECT_EQ(Le32At(file, 40), file.size() - 44);
+}
+
+TEST(AlsaRecordingUse, TheDeviceRefusesFormatsItCannotRecord) {
+  TempDir dir;
+  const fs::path path = dir / "refused.wav";
+  PipeFeeder feeder(microphone->pipe(), {}, 1);
+  for (const auto& [rate, bits] : {std::pair{8000, 12}, std::pair{8000, 0}, std::pair{0, 16},
+                                   std::pair{-8000, 16}, std::pair{8000, -16}}) {
+    EXPECT_EQ(StartRecordingWav(Utf16(path.string()).c_str(), rate, bits), ORLESK_ERROR_DEVICE)
+        << rate << " Hz, " << bits << " bits";
+  }
+  EXPECT_FALSE(fs::exists(path));
+  EXPECT_EQ(StopRecordingWav(), ORLESK_ERROR_NOT_RECORDING);
+}
+
+// The host exits without stopping: the library stops the recording at exit.
+TEST(AlsaRecordingUse, ExitWithARecordingRunningFinalisesTheFile) {
+  TempDir dir;
+  const std::vector<std::uint8_t> input = NoiseBytes(4 << 20, 99);
+  const fs::path path = dir / "exit.wav";
+  PipeFeeder feeder(microphone->pipe(), input, 1600);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (StartRecordingWav(Utf16(path.string()).c_str(), 8000, 16) != ORLESK_SUCCESS ||
+        !WaitForAudio(path, 3200)) {
+      std::_Exit(2);
+    }
+    std::exit(0);
+  }
+  feeder.Start();
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  feeder.Stop();
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_GE(ExpectRecordingOf(path, Format{8000, 16, 1600}, input), 3200u);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  recorder_test::VirtualMicrophone virtualMicrophone;
+  microphone = &virtualMicrophone;
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,265 @@
+// The recording control on the fake device: statuses, buffer sizes, what
+// reaches the file and what does not.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fake_capture.h"
+#include "recorder.h"
+#include "recorder_test_support.h"
+
+namespace {
+
+using namespace recorder_test;
+namespace fs = std::filesystem;
+
+std::vector<std::uint8_t> Pattern(std::size_t size) {
+  std::vector<std::uint8_t> bytes(size);
+  for (std::size_t i = 0; i < size; ++i) {
+    bytes[i] = fake::PatternByte(i);
+  }
+  return bytes;
+}
+
+// A finished recording: sizes that match the file, and the device's audio.
+void ExpectFinishedWav(const fs::path& path, std::size_t audioBytes) {
+  const std::vector<std::uint8_t> file = ReadBytes(path);
+  ASSERT_EQ(file.size(), 44 + audioBytes) << path;
+  EXPECT_EQ(Le32At(file, 40), audioBytes);
+  EXPECT_EQ(Le32At(file, 4), audioBytes + 36);
+  EXPECT_EQ(AudioOf(file), Pattern(audioBytes));
+}
+
+class RecorderControl : public ::testing::Test {
+ protected:
+  std::int32_t Start(const fs::path& path, std::int32_t rate = 8000, std::int32_t bits = 16) {
+    return recorder.Start(Utf16(path.string()).c_str(), rate, bits);
+  }
+  fake::FakeCaptureDevice& device() { return *fake.device; }
+
+  TempDir dir;
+  fake::FakeCaptureSystem fake;
+  orlesk::Recorder recorder{fake};
+};
+
+TEST_F(RecorderControl, SecondStartReturnsMinusOneWhateverItsArgumentsAndTheFirstGoesOn) {
+  const fs::path first = dir / "first.wav";
+  ASSERT_EQ(Start(first), orlesk::kSuccess);
+  ASSERT_TRUE(device().Deliver(1600));
+
+  EXPECT_EQ(Start(dir / "second.wav"), orlesk::kAlreadyRecording);
+  EXPECT_EQ(recorder.Start(nullptr, -5, 12), orlesk::kAlreadyRecording);
+  EXPECT_EQ(Start(dir / "missing" / "x.wav", 0, 0), orlesk::kAlreadyRecording);
+  EXPECT_EQ(fake.opens, 1);
+  EXPECT_FALSE(fs::exists(dir / "second.wav"));
+
+  ASSERT_TRUE(device().Deliver(1600));
+  EXPECT_EQ(recorder.Stop(), orlesk::kSuccess);
+  ExpectFinishedWav(first, 3200);
+}
+
+TEST_F(RecorderControl, StopWithoutARecordingReturnsTwo) {
+  EXPECT_EQ(recorder.Stop(), orlesk::kNotRecording);
+  ASSERT_EQ(Start(dir / "a.wav"), orlesk::kSuccess);
+  EXPECT_EQ(recorder.Stop(), orlesk::kSuccess);
+  EXPECT_EQ(recorder.Stop(), orlesk::kNotRecording);
+  EXPECT_EQ(fake.closes, 1);
+}
+
+TEST_F(RecorderControl, StartStopStartStopGivesTwoCompleteFilesWithoutStaleAudio) {
+  ASSERT_EQ(Start(dir / "one.wav"), orlesk::kSuccess);
+  ASSERT_TRUE(device().Deliver(1600));
+  ASSERT_TRUE(device().Deliver(1600));
+  // Stop makes the device hand back a buffer of late audio; none of it may
+  // reach the file.
+  ASSERT_EQ(recorder.Stop(), orlesk::kSuccess);
+
+  ASSERT_EQ(Start(dir / "two.wav", 11025, 8), orlesk::kSuccess);
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(device().Deliver(1102));
+  }
+  ASSERT_EQ(recorder.Stop(), orlesk::kSuccess);
+
+  ExpectFinishedWav(dir / "one.wav", 3200);
+  ExpectFinishedWav(dir / "two.wav", 3306);
+  EXPECT_EQ(fake.opens, 2);
+  EXPECT_EQ(fake.closes, 2);
+}
+
+struct BufferCase {
+  std::int32_t rate;
+  std::int32_t bits;
+  std::uint32_t bufferBytes;
+};
+
+class RecorderBufferSize : public RecorderControl,
+                           public ::testing::WithParamInterface<BufferCase> {};
+
+TEST_P(RecorderBufferSize, IsATenthOfTheByteRateNotRoundedToFrames) {
+  const BufferCase c = GetParam();
+  ASSERT_EQ(Start(dir / "b.wav", c.rate, c.bits), orlesk::kSuccess);
+  EXPECT_EQ(device().queuedLength(), c.bufferBytes);
+  EXPECT_EQ(recorder.Stop(), orlesk::kSuccess);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, RecorderBufferSize,
+                         ::testing::Values(BufferCase{805, 16, 161}, BufferCase{805, 8, 80},
+                                           BufferCase{8000, 16, 1600}, BufferCase{8000, 12, 1200},
+                                           BufferCase{44100, 24, 13230},
+                                           BufferCase{48000, 32, 19200}));
+
+TEST_F(RecorderControl, TwelveBitsOpensTheDeviceWithWholeBytesButTheHeaderSaysTwelve) {
+  ASSERT_EQ(Start(dir / "12.wav", 8000, 12), orlesk::kSuccess);
+  EXPECT_EQ(fake.lastFormat.channels, 1);
+  EXPECT_EQ(fake.lastFormat.blockAlign, 1);
+  EXPECT_EQ(fake.lastFormat.averageBytesPerSecond, 8000u);
+  EXPECT_EQ(fake.lastFormat.bitsPerSample, 12);
+  ASSERT_EQ(recorder.Stop(), orlesk::kSuccess);
+
+  const std::vector<std::uint8_t> file = ReadBytes(dir / "12.wav");
+  ASSERT_EQ(file.size(), 44u);
+  EXPECT_EQ(Le32At(file, 28), 12000u);
+  EXPECT_EQ(Le16At(file, 32), 1);
+  EXPECT_EQ(Le16At(file, 34), 12);
+}
+
+TEST_F(RecorderControl, ZeroByteReportsWriteNothingButQueueTheBufferAgain) {
+  ASSERT_EQ(Start(dir / "z.wav"), orlesk::kSuccess);
+  const int queuedAtStart = device().queueCount();
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(device().Deliver(0));
+  }
+  EXPECT_EQ(device().queueCount(), queuedAtStart + 3);
+  ASSERT_TRUE(device().Deliver(500));
+  ASSERT_EQ(recorder.Stop(), orlesk::kSuccess);
+  ExpectFinishedWav(dir / "z.wav", 500);
+}
+
+TEST_F(RecorderControl, AnUncreatableFileClosesTheDeviceAndAGoodPathThenWorks) {
+  EXPECT_EQ(Start(dir / "missing" / "x.wav"), orlesk::kFileNotCreated);
+  EXPECT_EQ(fake.opens, 1);
+  EXPECT_EQ(fake.closes, 1);
+  EXPECT_EQ(recorder.Stop(), orlesk::kNotRecording);
+
+  ASSERT_EQ(Start(dir / "good.wav"), orlesk::kSuccess);
+  ASSERT_TRUE(device().Deliver(1600));
+  ASSERT_EQ(recorder.Stop(), orlesk::kSuccess);
+  ExpectFinishedWav(dir / "good.wav", 1600);
+}
+
+TEST_F(RecorderControl, AFileWhoseHeaderCannotBeWrittenIsRefusedAtStart) {
+  // /dev/full takes the open and refuses every write, like a full disk.
+  EXPECT_EQ(Start("/dev/full"), orlesk::kFileNotCreated);
+  EXPECT_EQ(fake.closes, fake.opens);
+  EXPECT_EQ(recorder.Stop(), orlesk::kNotRecording);
+}
+
+TEST_F(RecorderControl, PathsWithoutAUsableNameAreRefusedBeforeTheDeviceOpens) {
+  EXPECT_EQ(recorder.Start(nullptr, 8000, 16), orlesk::kFileNotCreated);
+  const char16_t unpaired[] = {u'a', 0xD800, u'b', 0};
+  EXPECT_EQ(recorder.Start(unpaired, 8000, 16), orlesk::kFileNotCreated);
+
+  // The path buffer holds 252 bytes with the terminator: 251 UTF-8 bytes
+  // fit, 252 do not. 'é' is one UTF-16 unit but two UTF-8 bytes.
+  const std::string directory = dir.path().string() + "/";
+  ASSERT_LT(directory.size(), 200u);
+  const std::string fits = directory + std::string(251 - directory.size() - 2, 'a') + "é";
+  const std::string tooLong = directory + std::string(252 - directory.size() - 2, 'a') + "é";
+  ASSERT_EQ(fits.size(), 251u);
+  EXPECT_EQ(Start(tooLong), orlesk::kFileNotCreated);
+  EXPECT_EQ(fake.opens, 0);
+  EXPECT_FALSE(fs::exists(tooLong));
+
+  ASSERT_EQ(Start(fits), orlesk::kSuccess);
+  EXPECT_EQ(recorder.Stop(), orlesk::kSuccess);
+  ExpectFinishedWav(fits, 0);
+}
+
+TEST_F(RecorderControl, ARefusingDeviceGivesMinusTwoAndNoFile) {
+  fake.refuseOpen = true;
+  EXPECT_EQ(Start(dir / "r.wav"), orlesk::kDeviceNotOpened);
+  EXPECT_FALSE(fs::exists(dir / "r.wav"));
+  EXPECT_EQ(recorder.Stop(), orlesk::kNotRecording);
+}
+
+TEST_F(RecorderControl, LessThanOneFramePerBufferGivesMinusFourAndAnEmptyWav) {
+  // 5 Hz at 16 bits: 100 ms is 1 byte, half a frame.
+  EXPECT_EQ(Start(dir / "tiny.wav", 5, 16), orlesk::kNoCaptureBuffer);
+  EXPECT_EQ(fake.closes, fake.opens);
+  EXPECT_EQ(recorder.Stop(), orlesk::kNotRecording);
+  ExpectFinishedWav(dir / "tiny.wav", 0);
+}
+
+TEST_F(RecorderControl, AbsurdArgumentsAreComputedWideAndRefused) {
+  constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+  // rate × bits overflows 32 bits: the buffer would be far past 4 GiB.
+  EXPECT_EQ(Start(dir / "huge.wav", kMax, kMax), orlesk::kNoCaptureBuffer);
+  EXPECT_EQ(Start(dir / "negative.wav", -8000, 16), orlesk::kNoCaptureBuffer);
+  EXPECT_EQ(fake.closes, fake.opens);
+  EXPECT_EQ(recorder.Stop(), orlesk::kNotRecording);
+}
+
+TEST_F(RecorderControl, DestroyingTheRecorderFinalisesARunningRecording) {
+  {
+    orlesk::Recorder leftRunning{fake};
+    ASSERT_EQ(leftRunning.Start(Utf16((dir / "left.wav").string()).c_str(), 8000, 16),
+              orlesk::kSuccess);
+    ASSERT_TRUE(device().Deliver(1600));
+  }
+  EXPECT_EQ(fake.closes, 1);
+  ExpectFinishedWav(dir / "left.wav", 1600);
+}
+
+// The library's recorder is a static object: at exit its destructor must
+// stop a recording the host never stopped.
+TEST_F(RecorderControl, ProcessExitFinalisesARunningRecording) {
+  const fs::path path = dir / "exit.wav";
+  EXPECT_EXIT(
+      {
+        static orlesk::Recorder moduleRecorder{fake};
+        if (moduleRecorder.Start(Utf16(path.string()).c_str(), 8000, 16) != orlesk::kSuccess ||
+            !fake.device->Deliver(1600)) {
+          std::_Exit(2);
+        }
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  ExpectFinishedWav(path, 1600);
+}
+
+// A full disk, made with a file-size limit: writes past it fail with EFBIG
+// after writing what fits.
+TEST_F(RecorderControl, AFailedWriteStopsAppendingAndStopReturnsThree) {
+  const fs::path path = dir / "full.wav";
+  constexpr std::size_t kFits = 3 * 1600 + 700;
+  EXPECT_EXIT(
+      {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        const rlimit original = limit;
+        limit.rlim_cur = 44 + kFits;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        if (Start(path) != orlesk::kSuccess) {
+          std::_Exit(2);
+        }
+        for (int i = 0; i < 4; ++i) {
+          device().Deliver(1600);
+        }
+        // Space comes back; the file must stay a clean prefix all the same.
+        ::setrlimit(RLIMIT_FSIZE, &original);
+        device().Deliver(1600);
+        std::_Exit(recorder.Stop() == orlesk::kWriteFailed ? 0 : 3);
+      },
+      ::testing::ExitedWithCode(0), "");
+  ExpectFinishedWav(path, kFits);
+}
+
+}  // namespace

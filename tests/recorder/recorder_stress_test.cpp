@@ -1,0 +1,59 @@
+// Many recordings, each stopped while the device is reporting as fast as it
+// can: stop races the reports. Every file must come out finished, holding
+// whole reports of the device's audio and nothing else. Run it under
+// ThreadSanitizer with tests/recorder/run-tsan.sh.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "fake_capture.h"
+#include "recorder.h"
+#include "recorder_test_support.h"
+
+namespace {
+
+using namespace recorder_test;
+
+TEST(RecorderStress, StopRacingReportsAlwaysLeavesAFinishedFileOfWholeReports) {
+  TempDir dir;
+  fake::FakeCaptureSystem fake;
+  fake.freeRunning = true;
+  orlesk::Recorder recorder{fake};
+  std::mt19937 random(12345);
+  std::uniform_int_distribution<int> pauseMicroseconds(0, 300);
+  struct Format {
+    std::int32_t rate, bits;
+    std::size_t reportBytes;
+  };
+  const Format formats[] = {{8000, 16, 1600}, {805, 16, 160}, {11025, 8, 1102}, {8000, 24, 2400}};
+  int cyclesWithAudio = 0;
+
+  for (int cycle = 0; cycle < 300; ++cycle) {
+    const Format& format = formats[cycle % 4];
+    const auto path = dir / ("cycle" + std::to_string(cycle % 2) + ".wav");
+    ASSERT_EQ(recorder.Start(Utf16(path.string()).c_str(), format.rate, format.bits),
+              orlesk::kSuccess);
+    std::this_thread::sleep_for(std::chrono::microseconds(pauseMicroseconds(random)));
+    ASSERT_EQ(recorder.Stop(), orlesk::kSuccess) << "cycle " << cycle;
+
+    const std::vector<std::uint8_t> file = ReadBytes(path);
+    ASSERT_GE(file.size(), 44u);
+    const std::size_t audioBytes = file.size() - 44;
+    ASSERT_EQ(Le32At(file, 40), audioBytes) << "cycle " << cycle;
+    ASSERT_EQ(Le32At(file, 4), audioBytes + 36) << "cycle " << cycle;
+    ASSERT_EQ(audioBytes % format.reportBytes, 0u) << "cycle " << cycle;
+    cyclesWithAudio += audioBytes > 0 ? 1 : 0;
+    for (std::size_t i = 0; i < audioBytes; ++i) {
+      ASSERT_EQ(file[44 + i], fake::PatternByte(i)) << "cycle " << cycle << " byte " << i;
+    }
+  }
+  // Stops land both before the first report and in the middle of the run.
+  EXPECT_GT(cyclesWithAudio, 0);
+  EXPECT_EQ(fake.opens, 300);
+  EXPECT_EQ(fake.closes, 300);
+}
+
+}  // namespace
