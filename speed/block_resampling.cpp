@@ -1,9 +1,8 @@
 #include "block_resampling.h"
 
-#include <algorithm>
 #include <cstring>
-
-#include "sample_rules.h"
+#include <limits>
+#include <new>
 
 namespace speed {
 
@@ -77,81 +76,26 @@ ResampledBlock ShrinkBlock(const std::uint8_t* input, std::uint32_t frames,
   return {output, count};
 }
 
-namespace {
-
-// The source position of output frame i: i × speed × 0.01, in that order.
-// Multiplying by the constant 0.01 is not the same as dividing by 100; it
-// is what the stretch has always done, and it decides the fraction's
-// lowest bits.
-struct SourcePosition {
-  std::uint32_t current;  // the frame at or before the position
-  std::uint32_t next;     // the frame after it, or itself at the block's end
-  double fraction;        // how far the position lies past `current`
-};
-
-SourcePosition Locate(std::uint32_t i, double speed, std::uint32_t frames) {
-  const double position = static_cast<double>(i) * speed * 0.01;
-  // The position lies below `frames` for every i the block produces; the
-  // bound only guards the reads against a broken invariant.
-  const auto current = std::min(static_cast<std::uint32_t>(position), frames - 1);
-  const double fraction = position - static_cast<double>(current);
-  const std::uint32_t next = current + 1 < frames ? current + 1 : current;
-  return {current, next, fraction};
+bool BlockResampler::Allocate() {
+  const std::uint64_t bytes = std::uint64_t{OutputCapacityFrames(speed_)} * layout_.blockAlign;
+  if (bytes > static_cast<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max())) {
+    return false;
+  }
+  output_.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]);
+  if (!output_) {
+    return false;
+  }
+  return speed_ >= 100 || positions_.Compute(speed_);
 }
 
-template <typename Rule>
-void InterpolateFrames(const std::uint8_t* input, std::uint32_t frames,
-                       const FrameLayout& layout, std::int32_t speed,
-                       std::uint8_t* output, std::uint32_t count) {
-  const std::size_t frameBytes = layout.blockAlign;
-  const double speedAsDouble = static_cast<double>(speed);
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const SourcePosition at = Locate(i, speedAsDouble, frames);
-    const std::uint8_t* cur = input + at.current * frameBytes;
-    const std::uint8_t* nxt = input + at.next * frameBytes;
-    std::uint8_t* out = output + i * frameBytes;
-    for (std::uint32_t c = 0; c < layout.channels; ++c) {
-      const std::size_t offset = std::size_t{c} * Rule::kWidth;
-      Rule::Interpolate(cur + offset, nxt + offset, at.fraction, out + offset);
-    }
-  }
-}
-
-}  // namespace
-
-ResampledBlock StretchBlock(const std::uint8_t* input, std::uint32_t frames,
-                            const FrameLayout& layout, std::int32_t speed,
-                            std::uint8_t* output) {
-  const std::uint32_t count = ResampledFrameCount(frames, speed);
-  const std::size_t outputBytes = std::size_t{count} * layout.blockAlign;
-  const std::uint32_t width = layout.bitsPerSample / 8u;
-  const bool computed = layout.bitsPerSample == 8 || layout.bitsPerSample == 16 ||
-                        layout.bitsPerSample == 24 || layout.bitsPerSample == 32;
-  // Bytes that no rule computes are written as zeros: padding after the
-  // samples of a frame, or whole frames of a depth without a rule.
-  if (!computed || layout.blockAlign > std::uint32_t{layout.channels} * width) {
-    std::memset(output, 0, outputBytes);
-  }
-  switch (computed ? layout.bitsPerSample : 0) {
-    case 8: InterpolateFrames<rules::Unsigned8>(input, frames, layout, speed, output, count); break;
-    case 16: InterpolateFrames<rules::Signed16>(input, frames, layout, speed, output, count); break;
-    case 24: InterpolateFrames<rules::Signed24>(input, frames, layout, speed, output, count); break;
-    case 32: InterpolateFrames<rules::Signed32>(input, frames, layout, speed, output, count); break;
-    default: break;
-  }
-  return {output, count};
-}
-
-ResampledBlock ResampleBlock(const std::uint8_t* input, std::uint32_t frames,
-                             const FrameLayout& layout, std::int32_t speed,
-                             std::uint8_t* output) {
-  if (speed == 100) {
+ResampledBlock BlockResampler::Resample(const std::uint8_t* input, std::uint32_t frames) {
+  if (speed_ == 100) {
     return CopyBlock(input, frames);
   }
-  if (speed > 100) {
-    return ShrinkBlock(input, frames, layout, speed, output);
+  if (speed_ > 100) {
+    return ShrinkBlock(input, frames, layout_, speed_, output_.get());
   }
-  return StretchBlock(input, frames, layout, speed, output);
+  return StretchBlock(input, frames, layout_, positions_, output_.get());
 }
 
 }  // namespace speed

@@ -59,8 +59,8 @@ bool WriteHeader(std::FILE* file, const wav::WavHeader& header) {
 // Reads the source block by block, resamples each block and writes it.
 // Returns the frames written, or -1 when a read or write failed.
 std::int64_t ResampleAllFrames(std::FILE* source, std::FILE* destination,
-                               const FrameLayout& layout, std::int32_t speed,
-                               std::uint8_t* input, std::uint8_t* output) {
+                               const FrameLayout& layout, std::uint8_t* input,
+                               BlockResampler& resampler) {
   std::int64_t total = 0;
   for (;;) {
     // One read per block; a trailing piece shorter than a frame is not a
@@ -70,7 +70,7 @@ std::int64_t ResampleAllFrames(std::FILE* source, std::FILE* destination,
     if (frames == 0) {
       break;
     }
-    const ResampledBlock block = ResampleBlock(input, frames, layout, speed, output);
+    const ResampledBlock block = resampler.Resample(input, frames);
     if (block.count > 0 &&
         std::fwrite(block.frames, layout.blockAlign, block.count, destination) != block.count) {
       return -1;
@@ -128,15 +128,14 @@ std::int32_t ApplySpeedEffect(const char16_t* source, const char16_t* destinatio
   // A block align of 0 holds no frames at all: there is nothing to read.
   if (layout.blockAlign > 0) {
     Bytes inputFrames = AllocateFrames(kFramesPerBlock, layout.blockAlign);
-    Bytes outputFrames =
-        inputFrames ? AllocateFrames(OutputCapacityFrames(speed), layout.blockAlign) : nullptr;
-    if (!inputFrames || !outputFrames) {
+    BlockResampler resampler(layout, speed);
+    if (!inputFrames || !resampler.Allocate()) {
       // The destination keeps the header just written, with the source's
       // size fields.
       return kOutOfMemory;
     }
-    frames = ResampleAllFrames(input.stream.get(), output.get(), layout, speed,
-                               inputFrames.get(), outputFrames.get());
+    frames = ResampleAllFrames(input.stream.get(), output.get(), layout, inputFrames.get(),
+                               resampler);
     if (frames < 0) {
       return kInputOutputError;
     }

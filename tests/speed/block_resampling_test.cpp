@@ -38,11 +38,18 @@ struct Resampled {
   speed::ResampledBlock block;
 };
 
+// Resamples `input` as one block; the frames are copied out of the
+// resampler's area so that they outlive it.
 Resampled Resample(const Bytes& input, const FrameLayout& layout, std::int32_t speedPercent) {
-  Resampled run;
-  run.output.assign(std::size_t{speed::OutputCapacityFrames(speedPercent)} * layout.blockAlign, 0xEE);
+  speed::BlockResampler resampler(layout, speedPercent);
+  EXPECT_TRUE(resampler.Allocate());
   const auto frames = static_cast<std::uint32_t>(input.size() / layout.blockAlign);
-  run.block = speed::ResampleBlock(input.data(), frames, layout, speedPercent, run.output.data());
+  Resampled run;
+  run.block = resampler.Resample(input.data(), frames);
+  if (run.block.frames != input.data()) {
+    run.output.assign(run.block.frames, run.block.frames + std::size_t{run.block.count} * layout.blockAlign);
+    run.block.frames = run.output.data();
+  }
   return run;
 }
 
@@ -217,15 +224,41 @@ TEST(StretchBlock, NeedsEverySampleInsideItsFrame) {
   EXPECT_FALSE(speed::SamplesFitInFrame({65535, 65535, 65535}));
 }
 
-TEST(StretchBlock, PositionsNeverLeaveTheBlockAtAnySlowSpeed) {
+TEST(StretchPositions, IntegerPartIsExactAtEverySlowSpeed) {
   // The integer part of i × s × 0.01 equals i × s / 100 for every position a
-  // full block produces, so no read can fall past the block.
-  for (std::uint32_t s = 1; s < 100; ++s) {
-    const std::uint32_t count = speed::ResampledFrameCount(1024, static_cast<std::int32_t>(s));
-    for (std::uint32_t i = 0; i < count; ++i) {
-      const double position = static_cast<double>(i) * static_cast<double>(s) * 0.01;
-      ASSERT_EQ(static_cast<std::uint32_t>(position), i * s / 100) << "s=" << s << " i=" << i;
+  // full block produces, so no read falls past the block, and the fraction
+  // stays in [0, 1).
+  for (std::int32_t s = 1; s < 100; ++s) {
+    speed::StretchPositions positions;
+    ASSERT_TRUE(positions.Compute(s));
+    const auto step = static_cast<std::uint32_t>(s);
+    for (std::uint32_t i = 0; i < speed::ResampledFrameCount(1024, s); ++i) {
+      ASSERT_EQ(positions.FrameAt(i), i * step / 100) << "s=" << s << " i=" << i;
+      ASSERT_GE(positions.FractionAt(i), 0.0);
+      ASSERT_LT(positions.FractionAt(i), 1.0);
     }
+  }
+}
+
+TEST(StretchBlock, ChannelsBeyondOneChunkAreAllComputed) {
+  // 1500 channels do not fit one chunk of samples; each must still be
+  // interpolated with its own neighbour.
+  constexpr std::uint16_t kChannels = 1500;
+  const FrameLayout wide{kChannels, 2 * kChannels, 16};
+  std::vector<std::int64_t> values;
+  for (std::int64_t frame = 0; frame < 2; ++frame) {
+    for (std::int64_t c = 0; c < kChannels; ++c) {
+      values.push_back(frame == 0 ? c : c + 2 * (c % 7));
+    }
+  }
+  const Resampled run = Resample(Pack(values, 2), wide, 50);
+  ASSERT_EQ(run.block.count, 4u);
+  const auto out = Samples(run, 2, true, kChannels);
+  for (std::size_t c = 0; c < kChannels; ++c) {
+    const auto channel = static_cast<std::int64_t>(c);
+    ASSERT_EQ(out[c], channel) << c;
+    ASSERT_EQ(out[kChannels + c], channel + channel % 7) << c;
+    ASSERT_EQ(out[3 * kChannels + c], channel + 2 * (channel % 7)) << c;
   }
 }
 
