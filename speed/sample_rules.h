@@ -61,7 +61,7 @@ struct Signed24 {
   using Value = std::int32_t;
   using Fraction = double;
   static Value Read(const std::uint8_t* p) {
-    const std::uint32_t raw = p[0] | (p[1] << 8) | (static_cast<std::uint32_t>(p[2]) << 16);
+    const std::uint32_t raw = std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16);
     return static_cast<std::int32_t>(raw ^ 0x800000u) - 0x800000;
   }
   static void Compute(const Value* cur, const Value* nxt, const Fraction* f, Value* result,
