@@ -5,7 +5,8 @@
  * frames block by block and writes a new file whose sample rate and byte
  * rate are scaled by the same percentage. At 200 the result holds half as
  * many frames and declares twice the rate; at 50, twice as many frames at
- * half the rate.
+ * half the rate. Both changes act on playback, so a player runs the sound
+ * (speed / 100)^2 times as fast: at 200, a 2 s file lasts 0.5 s.
  *
  * The call is synchronous, keeps no state and may run on several threads at
  * once for different files. It prints nothing and reads no configuration.
@@ -38,9 +39,10 @@ extern "C" {
 #define TAVREL_ERROR_IO             7 /* reading the source or writing the destination failed; the destination is incomplete */
 
 /*
- * Writes `destination` as `source` played at `speed` percent of its speed
- * (100 unchanged, 50 half speed, 200 double speed). Both paths are
- * null-terminated UTF-16. Returns one of the TAVREL_ statuses above.
+ * Writes `destination` from `source` at `speed` percent (100 unchanged, below
+ * 100 slower, above 100 faster): about 100 / speed times as many frames and
+ * rates multiplied by speed / 100. Both paths are null-terminated UTF-16.
+ * Returns one of the TAVREL_ statuses above.
  */
 TAVREL_API int32_t ApplySpeedEffectToWav(const char16_t *source,
                                          const char16_t *destination,

@@ -50,9 +50,10 @@ std::string Explain(std::int32_t status, const std::string& source, const std::s
 
 int main(int argc, char** argv) {
   CLI::App app{
-      "Writes DEST as the PCM WAV file SOURCE played at SPEED percent of its speed:\n"
-      "100 unchanged, 50 half speed (twice as long), 200 double speed (half as long).\n"
-      "The frames are resampled and the declared sample rate is scaled by the same factor.",
+      "Writes DEST from the PCM WAV file SOURCE at SPEED percent (100 unchanged,\n"
+      "below 100 slower, above 100 faster). The frames are resampled to about\n"
+      "100/SPEED times as many and the declared sample rate is multiplied by\n"
+      "SPEED/100; both act on playback, so at 200 a 2 s file lasts 0.5 s.",
       "tavrel"};
   app.set_version_flag("--version", "tavrel " TAVREL_VERSION);
   std::string source;
