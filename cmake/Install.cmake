@@ -42,7 +42,7 @@ endfunction()
 # TavrelConfig.cmake / OrleskConfig.cmake, their version files and the
 # exported target. The export holds only the shared library: its static
 # internals and compiler flags are linked privately and stay out of it.
-function(tavrel_install_cmake_package package target)
+function(tavrel_install_cmake_package package)
   set(destination ${CMAKE_INSTALL_LIBDIR}/cmake/${package})
   install(EXPORT ${package}Targets
     NAMESPACE ${package}::
@@ -85,7 +85,7 @@ function(tavrel_install_library target package header)
       COMPONENT dev
     ${include_destination})
   tavrel_install_pkg_config_file(${target})
-  tavrel_install_cmake_package(${package} ${target})
+  tavrel_install_cmake_package(${package})
 endfunction()
 
 # A command and its man page, compressed as Debian expects.
