@@ -59,7 +59,8 @@ check() {
 
 finish() {
   echo
-  echo "package-test: $passed passed, $failed failed ($((SECONDS - started)) s)"
+  echo "package checks took $((SECONDS - started)) s"
+  echo "package-test: $passed passed, $failed failed"
   ((failed == 0))
   exit $?
 }
