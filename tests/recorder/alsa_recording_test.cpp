@@ -20,6 +20,7 @@
 namespace {
 
 using namespace recorder_test;
+using namespace test_support;
 namespace fs = std::filesystem;
 
 VirtualMicrophone* microphone = nullptr;
@@ -49,7 +50,7 @@ bool WaitForAudio(const fs::path& path, std::size_t bytes) {
 // audio is the start of `input` in whole reports. Returns the audio size.
 std::size_t ExpectRecordingOf(const fs::path& path, const Format& format,
                               const std::vector<std::uint8_t>& input) {
-  const std::vector<std::uint8_t> file = ReadBytes(path);
+  const std::vector<std::uint8_t> file = ReadWholeFile(path);
   EXPECT_GE(file.size(), 44u);
   if (file.size() < 44) {
     return 0;
@@ -72,7 +73,7 @@ std::size_t ExpectRecordingOf(const fs::path& path, const Format& format,
 
 class AlsaRecording : public ::testing::TestWithParam<Format> {
  protected:
-  TempDir dir;
+  ScratchFolder dir;
   const std::vector<std::uint8_t> input = NoiseBytes(4 << 20, 2024);
 };
 
@@ -80,7 +81,7 @@ TEST_P(AlsaRecording, TheFileHoldsTheStartOfTheInputInWholeReports) {
   const Format format = GetParam();
   const fs::path path = dir / "recording.wav";
   PipeFeeder feeder(microphone->pipe(), input, format.reportBytes);
-  ASSERT_EQ(StartRecordingWav(Utf16(path.string()).c_str(), format.rate, format.bits),
+  ASSERT_EQ(StartRecordingWav(Utf16Path(path).c_str(), format.rate, format.bits),
             ORLESK_SUCCESS);
   feeder.Start();
   ASSERT_TRUE(WaitForAudio(path, 10 * format.reportBytes));
@@ -106,33 +107,33 @@ INSTANTIATE_TEST_SUITE_P(Formats, AlsaRecording,
                                            Format{8000, 24, 2400}, Format{8000, 32, 3200}));
 
 TEST(AlsaRecordingUse, TavrelAcceptsTheRecordedFile) {
-  TempDir dir;
+  ScratchFolder dir;
   const std::vector<std::uint8_t> input = NoiseBytes(1 << 20, 7);
   const fs::path recorded = dir / "recorded.wav";
   const fs::path faster = dir / "faster.wav";
   PipeFeeder feeder(microphone->pipe(), input, 1600);
-  ASSERT_EQ(StartRecordingWav(Utf16(recorded.string()).c_str(), 8000, 16), ORLESK_SUCCESS);
+  ASSERT_EQ(StartRecordingWav(Utf16Path(recorded).c_str(), 8000, 16), ORLESK_SUCCESS);
   feeder.Start();
   ASSERT_TRUE(WaitForAudio(recorded, 16000));
   ASSERT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
   feeder.Stop();
 
-  ASSERT_EQ(ApplySpeedEffectToWav(Utf16(recorded.string()).c_str(),
-                                  Utf16(faster.string()).c_str(), 150),
+  ASSERT_EQ(ApplySpeedEffectToWav(Utf16Path(recorded).c_str(),
+                                  Utf16Path(faster).c_str(), 150),
             TAVREL_SUCCESS);
-  const std::vector<std::uint8_t> file = ReadBytes(faster);
+  const std::vector<std::uint8_t> file = ReadWholeFile(faster);
   ASSERT_GE(file.size(), 44u);
   EXPECT_EQ(Le32At(file, 24), 12000u);
   EXPECT_EQ(Le32At(file, 40), file.size() - 44);
 }
 
 TEST(AlsaRecordingUse, TheDeviceRefusesFormatsItCannotRecord) {
-  TempDir dir;
+  ScratchFolder dir;
   const fs::path path = dir / "refused.wav";
   PipeFeeder feeder(microphone->pipe(), {}, 1);
   for (const auto& [rate, bits] : {std::pair{8000, 12}, std::pair{8000, 0}, std::pair{0, 16},
                                    std::pair{-8000, 16}, std::pair{8000, -16}}) {
-    EXPECT_EQ(StartRecordingWav(Utf16(path.string()).c_str(), rate, bits), ORLESK_ERROR_DEVICE)
+    EXPECT_EQ(StartRecordingWav(Utf16Path(path).c_str(), rate, bits), ORLESK_ERROR_DEVICE)
         << rate << " Hz, " << bits << " bits";
   }
   EXPECT_FALSE(fs::exists(path));
@@ -141,14 +142,14 @@ TEST(AlsaRecordingUse, TheDeviceRefusesFormatsItCannotRecord) {
 
 // The host exits without stopping: the library stops the recording at exit.
 TEST(AlsaRecordingUse, ExitWithARecordingRunningFinalisesTheFile) {
-  TempDir dir;
+  ScratchFolder dir;
   const std::vector<std::uint8_t> input = NoiseBytes(4 << 20, 99);
   const fs::path path = dir / "exit.wav";
   PipeFeeder feeder(microphone->pipe(), input, 1600);
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    if (StartRecordingWav(Utf16(path.string()).c_str(), 8000, 16) != ORLESK_SUCCESS ||
+    if (StartRecordingWav(Utf16Path(path).c_str(), 8000, 16) != ORLESK_SUCCESS ||
         !WaitForAudio(path, 3200)) {
       std::_Exit(2);
     }

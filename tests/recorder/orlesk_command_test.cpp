@@ -19,12 +19,13 @@ extern char** environ;
 namespace {
 
 using namespace recorder_test;
+using namespace test_support;
 namespace fs = std::filesystem;
 
 VirtualMicrophone* microphone = nullptr;
 
 void ExpectFinishedPrefix(const fs::path& path, const std::vector<std::uint8_t>& input) {
-  const std::vector<std::uint8_t> file = ReadBytes(path);
+  const std::vector<std::uint8_t> file = ReadWholeFile(path);
   ASSERT_GE(file.size(), 44u);
   const std::size_t audioBytes = file.size() - 44;
   EXPECT_GT(audioBytes, 0u);
@@ -42,7 +43,7 @@ std::string Command(const std::string& arguments) {
 }
 
 TEST(OrleskCommand, StopsAfterTheGivenSecondsWithTheFileFinalised) {
-  TempDir dir;
+  ScratchFolder dir;
   const std::vector<std::uint8_t> input = NoiseBytes(4 << 20, 11);
   PipeFeeder feeder(microphone->pipe(), input, 1600);
   feeder.Start();
@@ -55,7 +56,7 @@ TEST(OrleskCommand, StopsAfterTheGivenSecondsWithTheFileFinalised) {
 }
 
 TEST(OrleskCommand, SigtermStopsTheRecordingCleanly) {
-  TempDir dir;
+  ScratchFolder dir;
   const std::vector<std::uint8_t> input = NoiseBytes(4 << 20, 12);
   PipeFeeder feeder(microphone->pipe(), input, 1600);
   const fs::path path = dir / "terminated.wav";
@@ -82,7 +83,7 @@ TEST(OrleskCommand, SigtermStopsTheRecordingCleanly) {
 }
 
 TEST(OrleskCommand, ExplainsFailuresAndExitsNonZero) {
-  TempDir dir;
+  ScratchFolder dir;
   PipeFeeder feeder(microphone->pipe(), {}, 1);
   const std::string refused =
       RunCommand(Command(Quoted(dir / "x.wav") + " --bits 12 --seconds 1 2>&1; echo exit=$?"));

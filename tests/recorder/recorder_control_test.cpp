@@ -18,6 +18,7 @@
 namespace {
 
 using namespace recorder_test;
+using namespace test_support;
 namespace fs = std::filesystem;
 
 std::vector<std::uint8_t> Pattern(std::size_t size) {
@@ -30,7 +31,7 @@ std::vector<std::uint8_t> Pattern(std::size_t size) {
 
 // A finished recording: sizes that match the file, and the device's audio.
 void ExpectFinishedWav(const fs::path& path, std::size_t audioBytes) {
-  const std::vector<std::uint8_t> file = ReadBytes(path);
+  const std::vector<std::uint8_t> file = ReadWholeFile(path);
   ASSERT_EQ(file.size(), 44 + audioBytes) << path;
   EXPECT_EQ(Le32At(file, 40), audioBytes);
   EXPECT_EQ(Le32At(file, 4), audioBytes + 36);
@@ -40,11 +41,11 @@ void ExpectFinishedWav(const fs::path& path, std::size_t audioBytes) {
 class RecorderControl : public ::testing::Test {
  protected:
   std::int32_t Start(const fs::path& path, std::int32_t rate = 8000, std::int32_t bits = 16) {
-    return recorder.Start(Utf16(path.string()).c_str(), rate, bits);
+    return recorder.Start(Utf16Path(path).c_str(), rate, bits);
   }
   fake::FakeCaptureDevice& device() { return *fake.device; }
 
-  TempDir dir;
+  ScratchFolder dir;
   fake::FakeCaptureSystem fake;
   orlesk::Recorder recorder{fake};
 };
@@ -123,7 +124,7 @@ TEST_F(RecorderControl, TwelveBitsOpensTheDeviceWithWholeBytesButTheHeaderSaysTw
   EXPECT_EQ(fake.lastFormat.bitsPerSample, 12);
   ASSERT_EQ(recorder.Stop(), orlesk::kSuccess);
 
-  const std::vector<std::uint8_t> file = ReadBytes(dir / "12.wav");
+  const std::vector<std::uint8_t> file = ReadWholeFile(dir / "12.wav");
   ASSERT_EQ(file.size(), 44u);
   EXPECT_EQ(Le32At(file, 28), 12000u);
   EXPECT_EQ(Le16At(file, 32), 1);
@@ -209,7 +210,7 @@ TEST_F(RecorderControl, AbsurdArgumentsAreComputedWideAndRefused) {
 TEST_F(RecorderControl, DestroyingTheRecorderFinalisesARunningRecording) {
   {
     orlesk::Recorder leftRunning{fake};
-    ASSERT_EQ(leftRunning.Start(Utf16((dir / "left.wav").string()).c_str(), 8000, 16),
+    ASSERT_EQ(leftRunning.Start(Utf16Path(dir / "left.wav").c_str(), 8000, 16),
               orlesk::kSuccess);
     ASSERT_TRUE(device().Deliver(1600));
   }
@@ -224,7 +225,7 @@ TEST_F(RecorderControl, ProcessExitFinalisesARunningRecording) {
   EXPECT_EXIT(
       {
         static orlesk::Recorder moduleRecorder{fake};
-        if (moduleRecorder.Start(Utf16(path.string()).c_str(), 8000, 16) != orlesk::kSuccess ||
+        if (moduleRecorder.Start(Utf16Path(path).c_str(), 8000, 16) != orlesk::kSuccess ||
             !fake.device->Deliver(1600)) {
           std::_Exit(2);
         }

@@ -16,9 +16,10 @@
 namespace {
 
 using namespace recorder_test;
+using namespace test_support;
 
 TEST(RecorderStress, StopRacingReportsAlwaysLeavesAFinishedFileOfWholeReports) {
-  TempDir dir;
+  ScratchFolder dir;
   fake::FakeCaptureSystem fake;
   fake.freeRunning = true;
   orlesk::Recorder recorder{fake};
@@ -34,12 +35,12 @@ TEST(RecorderStress, StopRacingReportsAlwaysLeavesAFinishedFileOfWholeReports) {
   for (int cycle = 0; cycle < 300; ++cycle) {
     const Format& format = formats[cycle % 4];
     const auto path = dir / ("cycle" + std::to_string(cycle % 2) + ".wav");
-    ASSERT_EQ(recorder.Start(Utf16(path.string()).c_str(), format.rate, format.bits),
+    ASSERT_EQ(recorder.Start(Utf16Path(path).c_str(), format.rate, format.bits),
               orlesk::kSuccess);
     std::this_thread::sleep_for(std::chrono::microseconds(pauseMicroseconds(random)));
     ASSERT_EQ(recorder.Stop(), orlesk::kSuccess) << "cycle " << cycle;
 
-    const std::vector<std::uint8_t> file = ReadBytes(path);
+    const std::vector<std::uint8_t> file = ReadWholeFile(path);
     ASSERT_GE(file.size(), 44u);
     const std::size_t audioBytes = file.size() - 44;
     ASSERT_EQ(Le32At(file, 40), audioBytes) << "cycle " << cycle;

@@ -1,60 +1,12 @@
 #include "recorder_test_support.h"
 
-#include <unistd.h>
-
 #include <array>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <memory>
-#include <stdexcept>
 
 namespace recorder_test {
 
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "orlesk-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot create a temporary directory");
-  }
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
-std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::u16string Utf16(const std::string& utf8) {
-  std::u16string wide;
-  for (std::size_t i = 0; i < utf8.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(utf8[i]);
-    if (byte >= 0xC0 && i + 1 < utf8.size()) {
-      const auto next = static_cast<unsigned char>(utf8[++i]);
-      wide.push_back(static_cast<char16_t>(((byte & 0x1F) << 6) | (next & 0x3F)));
-    } else {
-      wide.push_back(static_cast<char16_t>(byte));
-    }
-  }
-  return wide;
-}
-
-std::uint32_t Le32At(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-  return static_cast<std::uint32_t>(bytes.at(offset)) |
-         static_cast<std::uint32_t>(bytes.at(offset + 1)) << 8 |
-         static_cast<std::uint32_t>(bytes.at(offset + 2)) << 16 |
-         static_cast<std::uint32_t>(bytes.at(offset + 3)) << 24;
-}
-
-std::uint16_t Le16At(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-  return static_cast<std::uint16_t>(bytes.at(offset) | bytes.at(offset + 1) << 8);
-}
-
-std::vector<std::uint8_t> AudioOf(const std::vector<std::uint8_t>& file) {
+test_support::Bytes AudioOf(const test_support::Bytes& file) {
   if (file.size() < 44) {
     return {};
   }

@@ -14,6 +14,7 @@
 namespace {
 
 using namespace recorder_test;
+using namespace test_support;
 namespace fs = std::filesystem;
 
 VirtualMicrophone* microphone = nullptr;
@@ -21,7 +22,7 @@ VirtualMicrophone* microphone = nullptr;
 using StartFunction = std::int32_t (*)(const char16_t*, std::int32_t, std::int32_t);
 
 TEST(RecorderUnload, UnloadingWithARecordingRunningFinalisesTheFile) {
-  TempDir dir;
+  ScratchFolder dir;
   const fs::path path = dir / "unloaded.wav";
   const std::vector<std::uint8_t> input = NoiseBytes(4 << 20, 5);
   PipeFeeder feeder(microphone->pipe(), input, 1600);
@@ -30,7 +31,7 @@ TEST(RecorderUnload, UnloadingWithARecordingRunningFinalisesTheFile) {
   ASSERT_NE(library, nullptr) << ::dlerror();
   const auto start = reinterpret_cast<StartFunction>(::dlsym(library, "StartRecordingWav"));
   ASSERT_NE(start, nullptr);
-  ASSERT_EQ(start(Utf16(path.string()).c_str(), 8000, 16), 999);
+  ASSERT_EQ(start(Utf16Path(path).c_str(), 8000, 16), 999);
   feeder.Start();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   std::error_code error;
@@ -45,7 +46,7 @@ TEST(RecorderUnload, UnloadingWithARecordingRunningFinalisesTheFile) {
   EXPECT_EQ(::dlopen(ORLESK_LIBRARY_PATH, RTLD_NOW | RTLD_NOLOAD), nullptr)
       << "the library stayed loaded";
 
-  const std::vector<std::uint8_t> file = ReadBytes(path);
+  const std::vector<std::uint8_t> file = ReadWholeFile(path);
   ASSERT_GE(file.size(), 44u + 3200u);
   const std::size_t audioBytes = file.size() - 44;
   EXPECT_EQ(Le32At(file, 40), audioBytes);

@@ -25,7 +25,7 @@ class VirtualMicrophone {
   const std::filesystem::path& pipe() const { return pipe_; }
 
  private:
-  TempDir dir_;
+  test_support::ScratchFolder dir_;
   std::filesystem::path pipe_;
 };
 
