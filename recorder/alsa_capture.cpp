@@ -9,7 +9,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
-#include <system_error>
 #include <thread>
 #include <vector>
 

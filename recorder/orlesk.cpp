@@ -28,7 +28,7 @@ extern "C" int32_t StartRecordingWav(const char16_t* path, int32_t sampleRate,
   try {
     return recorder.Start(path, sampleRate, bitsPerSample);
   } catch (...) {
-    // Only converting the path allocates in a way that can throw.
+    // Nothing was opened: the path could not be converted (no memory).
     return ORLESK_ERROR_FILE;
   }
 }
@@ -37,6 +37,8 @@ extern "C" int32_t StopRecordingWav(void) {
   try {
     return recorder.Stop();
   } catch (...) {
+    // Only taking the mutex can throw, before anything changed; the caller
+    // learns that stopping failed and may try again.
     return ORLESK_ERROR_WRITE;
   }
 }

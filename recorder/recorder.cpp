@@ -86,8 +86,8 @@ std::int32_t Recorder::Start(const char16_t* path, std::int32_t sampleRate,
     return kFileNotCreated;
   }
 
-  state_.buffer = AllocateCaptureBuffer(CaptureBufferSize(sampleRate, bitsPerSample),
-                                        state_.format.blockAlign);
+  const std::int64_t bufferSize = CaptureBufferSize(sampleRate, bitsPerSample);
+  state_.buffer = AllocateCaptureBuffer(bufferSize, state_.format.blockAlign);
   if (!state_.buffer) {
     device->Close();
     FinalizeWavSizes(stream);
@@ -98,9 +98,7 @@ std::int32_t Recorder::Start(const char16_t* path, std::int32_t sampleRate,
   state_.device = std::move(device);
   state_.stream = stream;
   state_.writeFailed = false;
-  state_.descriptor = CaptureBuffer{
-      state_.buffer.get(),
-      static_cast<std::uint32_t>(CaptureBufferSize(sampleRate, bitsPerSample)), 0};
+  state_.descriptor = CaptureBuffer{state_.buffer.get(), static_cast<std::uint32_t>(bufferSize), 0};
   state_.device->Queue(state_.descriptor);
   state_.recording.store(1);
   state_.device->Start();

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -64,6 +65,8 @@ class Recorder {
   // the library is unloaded or the process exits.
   ~Recorder();
 
+  // Start throws only before anything is opened: std::bad_alloc while
+  // converting the path, or std::system_error from the mutex (as Stop).
   std::int32_t Start(const char16_t* path, std::int32_t sampleRate, std::int32_t bitsPerSample);
   std::int32_t Stop();
 
