@@ -132,7 +132,14 @@ void AlsaCaptureDevice::Wake() {
 void AlsaCaptureDevice::Wait(std::size_t count, int timeoutMilliseconds) {
   pollfd* first = pollDescriptors_.data() + pollDescriptors_.size() - count;
   pollDescriptors_.back().revents = 0;
-  ::poll(first, count, timeoutMilliseconds);
+  const int ready = ::poll(first, count, timeoutMilliseconds);
+  if (ready > 0 && count == pollDescriptors_.size()) {
+    // Plugins (PulseAudio's, for one) keep their descriptors' state up to
+    // date only when asked to translate the events.
+    unsigned short events = 0;
+    snd_pcm_poll_descriptors_revents(capture_.pcm.get(), pollDescriptors_.data(),
+                                     static_cast<unsigned>(count - 1), &events);
+  }
   if ((pollDescriptors_.back().revents & POLLIN) != 0) {
     std::uint64_t wakeUps = 0;
     [[maybe_unused]] const ssize_t drained = ::read(wakeDescriptor_, &wakeUps, sizeof wakeUps);
