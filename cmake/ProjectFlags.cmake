@@ -23,6 +23,10 @@ function(tavrel_configure_shared_library target version_script)
     LINK_DEPENDS ${version_script})
   target_link_options(${target} PRIVATE
     -Wl,--version-script=${version_script}
-    -Wl,--no-undefined
     -Wl,-z,relro,-z,now)
+  # Every symbol must resolve at link time, except in sanitizer builds,
+  # whose runtime the executable brings.
+  if(NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
+    target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  endif()
 endfunction()
