@@ -13,7 +13,7 @@
 
 #include "orlesk.h"
 #include "recording_session.h"
-#include "utf16_path.h"
+#include "utf16_argument.h"
 
 namespace {
 
@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
       ->check(CLI::PositiveNumber);
   CLI11_PARSE(app, argc, argv);
 
-  const std::optional<std::u16string> widePath = orlesk_cli::Utf16FromUtf8(outputPath);
+  const std::optional<std::u16string> widePath = tool_support::Utf16Argument(outputPath);
   if (!widePath) {
     std::fprintf(stderr, "orlesk: the path '%s' is not valid UTF-8\n", outputPath.c_str());
     return 1;

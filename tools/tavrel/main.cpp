@@ -3,24 +3,14 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 #include <string>
 
 #include "tavrel.h"
+#include "utf16_argument.h"
 #include "wav_summary.h"
 
 namespace {
-
-// Command-line arguments are the file system's own bytes, UTF-8 on Linux;
-// the library takes UTF-16 like any host.
-std::optional<std::u16string> ToUtf16(const std::string& path) {
-  try {
-    return std::filesystem::path(path).u16string();
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
-}
 
 std::string Explain(std::int32_t status, const std::string& source, const std::string& destination) {
   switch (status) {
@@ -69,8 +59,8 @@ int main(int argc, char** argv) {
     return error.get_exit_code() == 0 ? code : 2;
   }
 
-  const auto wideSource = ToUtf16(source);
-  const auto wideDestination = ToUtf16(destination);
+  const auto wideSource = tool_support::Utf16Argument(source);
+  const auto wideDestination = tool_support::Utf16Argument(destination);
   if (!wideSource || !wideDestination) {
     std::fprintf(stderr, "tavrel: paths must be valid UTF-8\n");
     return 2;
