@@ -5,11 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "orlesk.h"
@@ -23,8 +21,6 @@ using namespace recorder_test;
 using namespace test_support;
 namespace fs = std::filesystem;
 
-VirtualMicrophone* microphone = nullptr;
-
 struct Format {
   std::int32_t rate;
   std::int32_t bits;
@@ -32,42 +28,21 @@ struct Format {
   std::size_t reportBytes;
 };
 
-// Waits until the file holds at least `bytes` of audio; false after 10 s.
-bool WaitForAudio(const fs::path& path, std::size_t bytes) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  std::error_code error;
-  while (std::chrono::steady_clock::now() < deadline) {
-    const auto size = fs::file_size(path, error);
-    if (!error && size >= 44 + bytes) {
-      return true;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return false;
-}
-
 // Checks the header against the format and the file's length, and that the
 // audio is the start of `input` in whole reports. Returns the audio size.
 std::size_t ExpectRecordingOf(const fs::path& path, const Format& format,
                               const std::vector<std::uint8_t>& input) {
+  const std::size_t audioBytes = ExpectFinishedPrefix(path, input, format.reportBytes);
   const std::vector<std::uint8_t> file = ReadWholeFile(path);
-  EXPECT_GE(file.size(), 44u);
   if (file.size() < 44) {
     return 0;
   }
-  const std::size_t audioBytes = file.size() - 44;
   const auto frame = static_cast<std::uint32_t>(format.bits / 8);
-  EXPECT_EQ(Le32At(file, 4), audioBytes + 36);
-  EXPECT_EQ(Le32At(file, 40), audioBytes);
   EXPECT_EQ(Le16At(file, 22), 1);
   EXPECT_EQ(Le32At(file, 24), static_cast<std::uint32_t>(format.rate));
   EXPECT_EQ(Le32At(file, 28), static_cast<std::uint32_t>(format.rate) * frame);
   EXPECT_EQ(Le16At(file, 32), frame);
   EXPECT_EQ(Le16At(file, 34), format.bits);
-  EXPECT_EQ(audioBytes % format.reportBytes, 0u);
-  EXPECT_LE(audioBytes, input.size());
-  EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), input.begin()))
-      << "the recording is not the start of the input";
   return audioBytes;
 }
 
@@ -95,8 +70,8 @@ TEST_P(AlsaRecording, TheFileHoldsTheStartOfTheInputInWholeReports) {
 
   if (HaveCommand("soxi")) {
     const std::size_t frames = audioBytes / static_cast<std::size_t>(format.bits / 8);
-    EXPECT_EQ(RunCommand("soxi -s " + Quoted(path)), std::to_string(frames) + "\n");
-    EXPECT_EQ(RunCommand("soxi -r " + Quoted(path)), std::to_string(format.rate) + "\n");
+    EXPECT_EQ(RunCommand("soxi -s " + Quoted(path)).output, std::to_string(frames) + "\n");
+    EXPECT_EQ(RunCommand("soxi -r " + Quoted(path)).output, std::to_string(format.rate) + "\n");
   }
 }
 
@@ -165,10 +140,3 @@ TEST(AlsaRecordingUse, ExitWithARecordingRunningFinalisesTheFile) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  recorder_test::VirtualMicrophone virtualMicrophone;
-  microphone = &virtualMicrophone;
-  return RUN_ALL_TESTS();
-}

@@ -5,10 +5,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "recorder_test_support.h"
@@ -21,19 +19,6 @@ namespace {
 using namespace recorder_test;
 using namespace test_support;
 namespace fs = std::filesystem;
-
-VirtualMicrophone* microphone = nullptr;
-
-void ExpectFinishedPrefix(const fs::path& path, const std::vector<std::uint8_t>& input) {
-  const std::vector<std::uint8_t> file = ReadWholeFile(path);
-  ASSERT_GE(file.size(), 44u);
-  const std::size_t audioBytes = file.size() - 44;
-  EXPECT_GT(audioBytes, 0u);
-  EXPECT_EQ(Le32At(file, 40), audioBytes);
-  EXPECT_EQ(Le32At(file, 4), audioBytes + 36);
-  EXPECT_EQ(audioBytes % 1600, 0u);
-  EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), input.begin()));
-}
 
 std::string Command(const std::string& arguments) {
   std::string command = ORLESK_COMMAND;
@@ -49,10 +34,10 @@ TEST(OrleskCommand, StopsAfterTheGivenSecondsWithTheFileFinalised) {
   feeder.Start();
   const fs::path path = dir / "timed.wav";
   const std::string output =
-      RunCommand(Command(Quoted(path) + " --seconds 0.3 2>&1; echo exit=$?"));
+      RunCommand(Command(Quoted(path) + " --seconds 0.3 2>&1; echo exit=$?")).output;
   feeder.Stop();
   EXPECT_NE(output.find("exit=0"), std::string::npos) << output;
-  ExpectFinishedPrefix(path, input);
+  ExpectFinishedPrefix(path, input, 1600);
 }
 
 TEST(OrleskCommand, SigtermStopsTheRecordingCleanly) {
@@ -66,43 +51,30 @@ TEST(OrleskCommand, SigtermStopsTheRecordingCleanly) {
   pid_t child = 0;
   ASSERT_EQ(::posix_spawn(&child, program.c_str(), nullptr, nullptr, arguments, environ), 0);
   feeder.Start();
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  std::error_code error;
-  // file_size gives -1 with an error while the file does not exist yet.
-  while ((fs::file_size(path, error) < 44 + 3200 || error) &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  WaitForAudio(path, 3200);
   ::kill(child, SIGTERM);
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   feeder.Stop();
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
-  ExpectFinishedPrefix(path, input);
+  ExpectFinishedPrefix(path, input, 1600);
 }
 
 TEST(OrleskCommand, ExplainsFailuresAndExitsNonZero) {
   ScratchFolder dir;
   PipeFeeder feeder(microphone->pipe(), {}, 1);
   const std::string refused =
-      RunCommand(Command(Quoted(dir / "x.wav") + " --bits 12 --seconds 1 2>&1; echo exit=$?"));
+      RunCommand(Command(Quoted(dir / "x.wav") + " --bits 12 --seconds 1 2>&1; echo exit=$?")).output;
   EXPECT_NE(refused.find("cannot record 8000 Hz, 12-bit"), std::string::npos) << refused;
   EXPECT_NE(refused.find("exit=1"), std::string::npos) << refused;
 
   const std::string uncreatable = RunCommand(
-      Command(Quoted(dir / "missing" / "x.wav") + " --seconds 1 2>&1; echo exit=$?"));
+      Command(Quoted(dir / "missing" / "x.wav") + " --seconds 1 2>&1; echo exit=$?")).output;
   EXPECT_NE(uncreatable.find("cannot create"), std::string::npos) << uncreatable;
   EXPECT_NE(uncreatable.find("exit=1"), std::string::npos) << uncreatable;
 
-  EXPECT_NE(RunCommand(Command("--version")).find("1.0.0.1"), std::string::npos);
+  EXPECT_NE(RunCommand(Command("--version")).output.find("1.0.0.1"), std::string::npos);
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  recorder_test::VirtualMicrophone virtualMicrophone;
-  microphone = &virtualMicrophone;
-  return RUN_ALL_TESTS();
-}

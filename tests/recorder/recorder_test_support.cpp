@@ -1,10 +1,14 @@
 #include "recorder_test_support.h"
 
-#include <array>
-#include <cstdio>
-#include <memory>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace recorder_test {
+
+namespace fs = std::filesystem;
 
 test_support::Bytes AudioOf(const test_support::Bytes& file) {
   if (file.size() < 44) {
@@ -13,33 +17,35 @@ test_support::Bytes AudioOf(const test_support::Bytes& file) {
   return {file.begin() + 44, file.end()};
 }
 
-std::string RunCommand(const std::string& command) {
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
-  std::string output;
-  if (!pipe) {
-    return output;
+bool WaitForAudio(const fs::path& path, std::size_t bytes) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  std::error_code error;
+  while (std::chrono::steady_clock::now() < deadline) {
+    const auto size = fs::file_size(path, error);
+    if (!error && size >= 44 + bytes) {
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  std::array<char, 256> chunk{};
-  while (std::fgets(chunk.data(), chunk.size(), pipe.get()) != nullptr) {
-    output += chunk.data();
-  }
-  return output;
+  return false;
 }
 
-bool HaveCommand(const std::string& name) {
-  std::string command = "command -v ";
-  command += name;
-  command += " 2>/dev/null";
-  return RunCommand(command).find(name) != std::string::npos;
-}
-
-std::string Quoted(const std::filesystem::path& path) {
-  // Appended piece by piece: g++ 12 warns falsely on "'" + string.
-  std::string quoted;
-  quoted += '\'';
-  quoted += path.string();
-  quoted += '\'';
-  return quoted;
+std::size_t ExpectFinishedPrefix(const fs::path& path, const std::vector<std::uint8_t>& input,
+                                 std::size_t reportBytes) {
+  const test_support::Bytes file = test_support::ReadWholeFile(path);
+  EXPECT_GE(file.size(), 44u);
+  if (file.size() < 44) {
+    return 0;
+  }
+  const std::size_t audioBytes = file.size() - 44;
+  EXPECT_EQ(test_support::Le32At(file, 40), audioBytes);
+  EXPECT_EQ(test_support::Le32At(file, 4), audioBytes + 36);
+  EXPECT_EQ(audioBytes % reportBytes, 0u);
+  EXPECT_LE(audioBytes, input.size());
+  EXPECT_TRUE(audioBytes <= input.size() &&
+              std::equal(file.begin() + 44, file.end(), input.begin()))
+      << "the recording is not the start of the input";
+  return audioBytes;
 }
 
 }  // namespace recorder_test

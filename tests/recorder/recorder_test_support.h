@@ -1,9 +1,11 @@
 // Helpers of the recorder's tests, next to the project's test_support ones.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
-#include <string>
+#include <vector>
 
+#include "commands.h"
 #include "test_files.h"
 
 namespace recorder_test {
@@ -11,9 +13,13 @@ namespace recorder_test {
 // The file's bytes after the 44-byte header.
 test_support::Bytes AudioOf(const test_support::Bytes& file);
 
-// Runs a shell command and returns its standard output.
-std::string RunCommand(const std::string& command);
-bool HaveCommand(const std::string& name);
-std::string Quoted(const std::filesystem::path& path);
+// Waits until the file holds at least `bytes` of audio; false after 10 s.
+bool WaitForAudio(const std::filesystem::path& path, std::size_t bytes);
+
+// Checks that a finished recording's size fields match its length and that
+// its audio is the start of `input` in whole reports of `reportBytes`.
+// Returns the audio size.
+std::size_t ExpectFinishedPrefix(const std::filesystem::path& path,
+                                 const std::vector<std::uint8_t>& input, std::size_t reportBytes);
 
 }  // namespace recorder_test

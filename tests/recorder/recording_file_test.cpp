@@ -91,9 +91,9 @@ TEST(RecordingFileFinalize, SizesFollowTheDataAndTheStreamStaysAtItsEnd) {
   if (!HaveCommand("soxi")) {
     GTEST_SKIP() << "soxi is not installed";
   }
-  EXPECT_EQ(RunCommand("soxi -s " + Quoted(path)), "1500\n");
-  EXPECT_EQ(RunCommand("soxi -r " + Quoted(path)), "8000\n");
-  EXPECT_EQ(RunCommand("soxi -b " + Quoted(path)), "16\n");
+  EXPECT_EQ(RunCommand("soxi -s " + Quoted(path)).output, "1500\n");
+  EXPECT_EQ(RunCommand("soxi -r " + Quoted(path)).output, "8000\n");
+  EXPECT_EQ(RunCommand("soxi -b " + Quoted(path)).output, "16\n");
 }
 
 TEST(RecordingFileFinalize, RefusesAFileWithoutAWholeHeader) {

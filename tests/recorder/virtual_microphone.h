@@ -58,4 +58,8 @@ class PipeFeeder {
 // Deterministic noise, so a dropped, repeated or reordered report shows.
 std::vector<std::uint8_t> NoiseBytes(std::size_t size, std::uint32_t seed);
 
+// The microphone of the test program, set up by its main() before any test
+// runs (virtual_microphone_main.cpp).
+extern VirtualMicrophone* microphone;
+
 }  // namespace recorder_test

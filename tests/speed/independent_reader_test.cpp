@@ -3,13 +3,12 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <string>
 
 #include "tavrel.h"
+#include "commands.h"
 #include "test_files.h"
 
 namespace {
@@ -22,31 +21,6 @@ struct Case {
   std::uint16_t bits;
   std::int32_t speed;
 };
-
-std::string RunCommand(const std::string& command) {
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
-  std::string output;
-  if (!pipe) {
-    return output;
-  }
-  std::array<char, 256> chunk{};
-  while (std::fgets(chunk.data(), chunk.size(), pipe.get()) != nullptr) {
-    output += chunk.data();
-  }
-  return output;
-}
-
-std::string Quoted(const fs::path& path) {
-  std::string quoted;
-  quoted += '\'';
-  quoted += path.string();
-  quoted += '\'';
-  return quoted;
-}
-
-bool HaveCommand(const std::string& name) {
-  return RunCommand("command -v " + name + " 2>/dev/null").find(name) != std::string::npos;
-}
 
 class IndependentReaders : public ::testing::TestWithParam<Case> {
  protected:
@@ -90,8 +64,8 @@ TEST_P(IndependentReaders, SoxReportsTheSameRateAndLength) {
     GTEST_SKIP() << "sox is not installed";
   }
   const std::string quoted = Quoted(out_);
-  EXPECT_EQ(std::stoul(RunCommand("soxi -r " + quoted)), expectedRate_);
-  EXPECT_EQ(std::stoull(RunCommand("soxi -s " + quoted)), expectedFrames_);
+  EXPECT_EQ(std::stoul(RunCommand("soxi -r " + quoted).output), expectedRate_);
+  EXPECT_EQ(std::stoull(RunCommand("soxi -s " + quoted).output), expectedFrames_);
 }
 
 TEST_P(IndependentReaders, FfprobeReportsTheSameRateAndLength) {
@@ -101,7 +75,7 @@ TEST_P(IndependentReaders, FfprobeReportsTheSameRateAndLength) {
   const std::string probe =
       "ffprobe -v error -count_packets -select_streams a:0 -show_entries "
       "stream=sample_rate,channels,duration_ts -of default=nw=1:nk=1 " + Quoted(out_);
-  const std::string output = RunCommand(probe);
+  const std::string output = RunCommand(probe).output;
   unsigned long rate = 0;
   unsigned long channels = 0;
   unsigned long long frames = 0;

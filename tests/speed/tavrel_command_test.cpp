@@ -1,36 +1,17 @@
 // The tavrel command as a person uses it: output line, messages, exit codes.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
 #include <string>
 
+#include "commands.h"
 #include "test_files.h"
 
 namespace {
 
 using namespace test_support;
 
-struct Outcome {
-  int exitCode;
-  std::string output;  // standard output and standard error together
-};
-
-Outcome RunTavrel(const std::string& arguments) {
-  const std::string command = std::string(TAVREL_COMMAND) + " " + arguments + " 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  Outcome outcome{-1, {}};
-  if (pipe == nullptr) {
-    return outcome;
-  }
-  std::array<char, 512> chunk{};
-  while (std::fgets(chunk.data(), chunk.size(), pipe) != nullptr) {
-    outcome.output += chunk.data();
-  }
-  const int status = ::pclose(pipe);
-  outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return outcome;
+CommandResult RunTavrel(const std::string& arguments) {
+  return RunCommand(std::string(TAVREL_COMMAND) + " " + arguments + " 2>&1");
 }
 
 class TavrelCommand : public ::testing::Test {
@@ -43,7 +24,7 @@ class TavrelCommand : public ::testing::Test {
 };
 
 TEST_F(TavrelCommand, DescribesInputAndOutputOnSuccess) {
-  const Outcome outcome = RunTavrel(in_ + " " + out_ + " 150");
+  const CommandResult outcome = RunTavrel(in_ + " " + out_ + " 150");
   EXPECT_EQ(outcome.exitCode, 0);
   EXPECT_NE(outcome.output.find("8000 Hz, 1 ch, 16 bit, 16000 frames, 2.000 s"), std::string::npos)
       << outcome.output;
@@ -63,7 +44,7 @@ TEST_F(TavrelCommand, ExplainsEachFailureAndExitsNonZero) {
       {in_ + " /dev/full 100", "is the disk full?"},
   };
   for (const Case& c : cases) {
-    const Outcome outcome = RunTavrel(c.arguments);
+    const CommandResult outcome = RunTavrel(c.arguments);
     EXPECT_EQ(outcome.exitCode, 1) << c.arguments;
     EXPECT_NE(outcome.output.find(c.message), std::string::npos) << outcome.output;
   }
@@ -77,10 +58,10 @@ TEST_F(TavrelCommand, RejectsBadUsageWithExitCodeTwo) {
 }
 
 TEST_F(TavrelCommand, PrintsVersionAndHelp) {
-  const Outcome version = RunTavrel("--version");
+  const CommandResult version = RunTavrel("--version");
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_NE(version.output.find("1.0.0.1"), std::string::npos);
-  const Outcome help = RunTavrel("--help");
+  const CommandResult help = RunTavrel("--help");
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.output.find("SOURCE DEST SPEED"), std::string::npos);
 }

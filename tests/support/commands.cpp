@@ -1,0 +1,41 @@
+#include "commands.h"
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+
+namespace test_support {
+
+CommandResult RunCommand(const std::string& command) {
+  CommandResult result{-1, {}};
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) {
+    return result;
+  }
+  std::array<char, 256> chunk{};
+  while (std::fgets(chunk.data(), chunk.size(), pipe) != nullptr) {
+    result.output += chunk.data();
+  }
+  const int status = ::pclose(pipe);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+bool HaveCommand(const std::string& name) {
+  std::string command = "command -v ";
+  command += name;
+  command += " >/dev/null 2>&1";
+  return RunCommand(command).exitCode == 0;
+}
+
+std::string Quoted(const std::filesystem::path& path) {
+  // Appended piece by piece: g++ 12 warns falsely on "'" + string.
+  std::string quoted;
+  quoted += '\'';
+  quoted += path.string();
+  quoted += '\'';
+  return quoted;
+}
+
+}  // namespace test_support
