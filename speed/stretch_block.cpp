@@ -76,10 +76,11 @@ void InterpolateChunk(const std::uint8_t* input, std::uint32_t frames, std::size
 
   std::size_t k = 0;
   for (std::uint32_t i = chunk.firstFrame; i < chunk.endFrame; ++i) {
-    // Every position a block yields lies inside it; the bound only keeps a
-    // broken invariant from reading outside the block. The last frame is
-    // interpolated with itself, not with the next block's first frame.
-    const std::uint32_t at = std::min(positions.FrameAt(i), frames - 1);
+    // The frame at a position is i × speed / 100 exactly (the unit tests
+    // check every speed), so for i below the block's count it lies inside
+    // the block. The last frame is interpolated with itself, not with the
+    // next block's first frame.
+    const std::uint32_t at = positions.FrameAt(i);
     const std::uint32_t next = std::min(at + 1, frames - 1);
     const typename Rule::Fraction f = FractionFor<Rule>(positions, i);
     const std::uint8_t* curFrame = input + at * frameBytes + channelOffset;
