@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "test_files.h"
+
 namespace portability {
 namespace {
 
@@ -15,24 +17,6 @@ constexpr std::uint16_t kPadding = 3;
 // of the interpolation at each block is covered.
 constexpr std::uint32_t kSpreadFrames = 1024 + 75;
 constexpr std::uint32_t kSweepFrames = 1024 + 9;
-
-void Append16(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
-  bytes.push_back(static_cast<std::uint8_t>(value));
-  bytes.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void Append32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
-  Append16(bytes, value & 0xFFFFu);
-  Append16(bytes, value >> 16);
-}
-
-// Byte by byte: g++ 12 misreads a four-byte range insert into an empty
-// vector as an overflow.
-void AppendTag(std::vector<std::uint8_t>& bytes, const char* tag) {
-  for (int i = 0; i < 4; ++i) {
-    bytes.push_back(static_cast<std::uint8_t>(tag[i]));
-  }
-}
 
 }  // namespace
 
@@ -82,23 +66,10 @@ std::vector<OutputCase> AllOutputCases() {
 }
 
 std::vector<std::uint8_t> MakeSourceWav(const OutputCase& c) {
-  constexpr std::uint32_t kRate = 22050;
+  // A piece shorter than a frame at the end, which must be dropped.
   const std::uint32_t trailing = c.blockAlign > 1 ? 1u : 0u;
   const std::uint32_t dataSize = c.frames * c.blockAlign + trailing;
-  std::vector<std::uint8_t> bytes;
-  AppendTag(bytes, "RIFF");
-  Append32(bytes, dataSize + 36);
-  AppendTag(bytes, "WAVE");
-  AppendTag(bytes, "fmt ");
-  Append32(bytes, 16);
-  Append16(bytes, 1);
-  Append16(bytes, c.channels);
-  Append32(bytes, kRate);
-  Append32(bytes, kRate * c.blockAlign);
-  Append16(bytes, c.blockAlign);
-  Append16(bytes, c.bits);
-  AppendTag(bytes, "data");
-  Append32(bytes, dataSize);
+  std::vector<std::uint8_t> data;
   std::uint32_t state = 0x9E3779B9u ^ (std::uint32_t{c.bits} << 16) ^
                         (std::uint32_t{c.channels} << 8) ^ c.blockAlign;
   for (std::uint32_t i = 0; i < dataSize; ++i) {
@@ -107,9 +78,9 @@ std::vector<std::uint8_t> MakeSourceWav(const OutputCase& c) {
     state ^= state << 5;
     // Runs of 0x00 and 0xFF bytes give full-scale samples of both signs.
     const std::uint32_t run = (i / 64) % 8;
-    bytes.push_back(run == 3 ? 0xFF : run == 5 ? 0x00 : static_cast<std::uint8_t>(state >> 24));
+    data.push_back(run == 3 ? 0xFF : run == 5 ? 0x00 : static_cast<std::uint8_t>(state >> 24));
   }
-  return bytes;
+  return test_support::MakeWav({c.channels, 22050, c.bits, c.blockAlign}, data);
 }
 
 }  // namespace portability

@@ -3,37 +3,30 @@
 #include <cinttypes>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <vector>
 
 #include "fnv1a.h"
 #include "tavrel.h"
+#include "test_files.h"
 
 namespace portability {
 namespace {
 
-std::vector<std::uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-std::u16string Wide(const std::string& path) { return {path.begin(), path.end()}; }
-
 }  // namespace
 
-std::uint64_t DigestOutputs(const OutputCase& c, const std::string& workDirectory) {
-  const std::string source = workDirectory + "/source.wav";
-  const std::string destination = workDirectory + "/destination.wav";
-  const std::vector<std::uint8_t> wav = MakeSourceWav(c);
-  std::ofstream(source, std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
+std::uint64_t DigestOutputs(const OutputCase& c, const std::filesystem::path& workDirectory) {
+  const std::filesystem::path source = workDirectory / "source.wav";
+  const std::filesystem::path destination = workDirectory / "destination.wav";
+  test_support::WriteWholeFile(source, MakeSourceWav(c));
+  const std::u16string wideSource = test_support::Utf16Path(source);
+  const std::u16string wideDestination = test_support::Utf16Path(destination);
 
   Fnv1a64 digest;
   for (const std::int32_t speed : c.Speeds()) {
     const std::int32_t status =
-        ApplySpeedEffectToWav(Wide(source).c_str(), Wide(destination).c_str(), speed);
-    const std::vector<std::uint8_t> output = ReadBytes(destination);
+        ApplySpeedEffectToWav(wideSource.c_str(), wideDestination.c_str(), speed);
+    const std::vector<std::uint8_t> output = test_support::ReadWholeFile(destination);
     digest.AddInteger(speed);
     digest.AddInteger(status);
     digest.AddInteger(static_cast<std::int64_t>(output.size()));

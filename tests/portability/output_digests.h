@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -14,7 +15,7 @@ namespace portability {
 
 // Runs the exported call on the case's source at each of its speeds, in
 // `workDirectory`, and digests every status and every destination byte.
-std::uint64_t DigestOutputs(const OutputCase& c, const std::string& workDirectory);
+std::uint64_t DigestOutputs(const OutputCase& c, const std::filesystem::path& workDirectory);
 
 using DigestsByName = std::map<std::string, std::uint64_t>;
 

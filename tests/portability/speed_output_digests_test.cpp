@@ -18,32 +18,10 @@
 #include "fnv1a.h"
 #include "output_cases.h"
 #include "output_digests.h"
+#include "test_files.h"
 
 namespace portability {
 namespace {
-
-// A private directory for the source and destination files of a test run.
-class WorkDirectory {
- public:
-  WorkDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "portability-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-      std::perror("mkdtemp");
-      std::abort();
-    }
-    path_ = pattern;
-  }
-  ~WorkDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  WorkDirectory(const WorkDirectory&) = delete;
-  WorkDirectory& operator=(const WorkDirectory&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 std::string Hex(std::uint64_t value) {
   char hex[17];
@@ -67,7 +45,7 @@ class SpeedOutputDigests : public ::testing::TestWithParam<std::uint16_t> {};
 TEST_P(SpeedOutputDigests, MatchTheReferenceArchitecture) {
   const auto reference = ReadDigestFile(TAVREL_PORTABILITY_DIGESTS);
   ASSERT_TRUE(reference.has_value()) << "cannot read " << TAVREL_PORTABILITY_DIGESTS;
-  const WorkDirectory work;
+  const test_support::ScratchFolder work;
   int compared = 0;
   for (const OutputCase& c : AllOutputCases()) {
     if (c.bits != GetParam()) {
@@ -104,7 +82,7 @@ TEST(SpeedOutputDigestFile, HoldsExactlyTheCases) {
 }
 
 int WriteReferenceDigests(const std::string& path) {
-  const WorkDirectory work;
+  const test_support::ScratchFolder work;
   DigestsByName digests;
   for (const OutputCase& c : AllOutputCases()) {
     digests[c.Name()] = DigestOutputs(c, work.path());
