@@ -11,6 +11,9 @@ target_compile_options(project_flags INTERFACE
   -ffp-contract=off
   $<$<BOOL:${TAVREL_WARNINGS_AS_ERRORS}>:-Werror>)
 
+# Files past 2 GiB must open, seek and grow on 32-bit hosts (armhf) too.
+target_compile_definitions(project_flags INTERFACE _FILE_OFFSET_BITS=64)
+
 # Helper for the two shared libraries: only the names in the version
 # script are exported, the SONAME carries the major version.
 function(tavrel_configure_shared_library target version_script)
