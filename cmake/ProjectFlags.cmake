@@ -14,6 +14,8 @@ target_compile_options(project_flags INTERFACE
 # Files past 2 GiB must open, seek and grow on 32-bit hosts (armhf) too.
 target_compile_definitions(project_flags INTERFACE _FILE_OFFSET_BITS=64)
 
+include(${CMAKE_CURRENT_LIST_DIR}/Sanitizers.cmake)
+
 # Helper for the two shared libraries: only the names in the version
 # script are exported, the SONAME carries the major version.
 function(tavrel_configure_shared_library target version_script)
@@ -29,7 +31,7 @@ function(tavrel_configure_shared_library target version_script)
     -Wl,-z,relro,-z,now)
   # Every symbol must resolve at link time, except in sanitizer builds,
   # whose runtime the executable brings.
-  if(NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
+  if(TAVREL_SANITIZE STREQUAL "none")
     target_link_options(${target} PRIVATE -Wl,--no-undefined)
   endif()
 endfunction()

@@ -8,17 +8,17 @@
 function(tavrel_add_fuzz_targets engine)
   set(dir ${PROJECT_SOURCE_DIR}/fuzz)
 
-  add_executable(make_fuzz_seeds ${dir}/make_seed_corpus.cpp ${dir}/scratch_files.cpp)
-  target_link_libraries(make_fuzz_seeds PRIVATE project_flags)
+  add_executable(make_fuzz_seeds ${dir}/make_seed_corpus.cpp)
+  target_link_libraries(make_fuzz_seeds PRIVATE test_support project_flags)
 
   # The exported wrapper is compiled in so that the target calls exactly
   # what a host calls, statuses and all, without loading the shared library.
   add_executable(speed_effect_fuzzer
-    ${dir}/speed_effect_fuzzer.cpp ${dir}/scratch_files.cpp ${PROJECT_SOURCE_DIR}/speed/tavrel.cpp)
-  target_link_libraries(speed_effect_fuzzer PRIVATE tavrel_core project_flags)
+    ${dir}/speed_effect_fuzzer.cpp ${PROJECT_SOURCE_DIR}/speed/tavrel_exports.cpp)
+  target_link_libraries(speed_effect_fuzzer PRIVATE tavrel_core test_support project_flags)
 
-  add_executable(narrow_path_fuzzer ${dir}/narrow_path_fuzzer.cpp ${dir}/scratch_files.cpp)
-  target_link_libraries(narrow_path_fuzzer PRIVATE common project_flags)
+  add_executable(narrow_path_fuzzer ${dir}/narrow_path_fuzzer.cpp)
+  target_link_libraries(narrow_path_fuzzer PRIVATE common test_support project_flags)
 
   set(seeds ${CMAKE_CURRENT_BINARY_DIR}/fuzz-seeds)
   add_test(NAME fuzz_seed_corpus COMMAND make_fuzz_seeds ${seeds})

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "scratch_files.h"
 #include "speed_effect_input.h"
+#include "test_files.h"
 
 namespace {
 
@@ -76,7 +76,7 @@ Bytes MakeWav(const WavShape& shape) {
 void WriteSeed(const std::filesystem::path& directory, int index, const Bytes& bytes) {
   char name[32];
   std::snprintf(name, sizeof name, "seed-%03d", index);
-  fuzz::WriteWholeFile((directory / name).string(), bytes);
+  test_support::WriteWholeFile(directory / name, bytes);
 }
 
 void WriteSpeedEffectSeeds(const std::filesystem::path& directory) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "scratch_files.h"
+#include "test_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     for (const auto& input : InputsUnder(argument)) {
-      const auto bytes = fuzz::ReadWholeFile(input.string());
+      const auto bytes = test_support::ReadFileIfExists(input);
       if (!bytes) {
         std::fprintf(stderr, "cannot read %s\n", input.c_str());
         return 1;

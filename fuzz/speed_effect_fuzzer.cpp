@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "scratch_files.h"
 #include "speed_effect_input.h"
 #include "tavrel.h"
+#include "test_files.h"
 
 namespace {
 
@@ -192,21 +192,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!fuzz::DecodeSpeedEffectInput(ByteView(data, size), input)) {
     return 0;
   }
-  static const std::string sourcePath = fuzz::ScratchPath("source.wav");
-  static const std::string destinationPath = fuzz::ScratchPath("destination.wav");
-  static const std::u16string wideSource = fuzz::WidePath(sourcePath);
-  static const std::u16string wideDestination = fuzz::WidePath(destinationPath);
+  static const test_support::ScratchFolder scratch(test_support::ScratchFolder::Medium::kMemory);
+  static const std::filesystem::path sourcePath = scratch / "source.wav";
+  static const std::filesystem::path destinationPath = scratch / "destination.wav";
+  static const std::u16string wideSource = test_support::Utf16Path(sourcePath);
+  static const std::u16string wideDestination = test_support::Utf16Path(destinationPath);
 
-  fuzz::WriteWholeFile(sourcePath, input.source);
+  test_support::WriteWholeFile(sourcePath, input.source);
   std::error_code ignored;
   std::filesystem::remove(destinationPath, ignored);
 
   const std::int32_t status =
       ApplySpeedEffectToWav(wideSource.c_str(), wideDestination.c_str(), input.speed);
 
-  const std::optional<Bytes> sourceAfter = fuzz::ReadWholeFile(sourcePath);
+  const std::optional<Bytes> sourceAfter = test_support::ReadFileIfExists(sourcePath);
   FUZZ_CHECK(sourceAfter && std::equal(sourceAfter->begin(), sourceAfter->end(),
                                        input.source.begin(), input.source.end()));
-  CheckOutcome(input.source, input.speed, status, fuzz::ReadWholeFile(destinationPath));
+  CheckOutcome(input.source, input.speed, status, test_support::ReadFileIfExists(destinationPath));
   return 0;
 }

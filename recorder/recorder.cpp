@@ -7,6 +7,7 @@
 #include <string>
 
 #include "narrow_path.h"
+#include "orlesk.h"
 #include "recording_file.h"
 
 namespace orlesk {
@@ -28,14 +29,11 @@ CaptureFormat DescribeCaptureFormat(std::int32_t sampleRate, std::int32_t bitsPe
 
 namespace {
 
-// The path as the file functions take it, or nothing when there is none:
-// null, not valid UTF-16, or too long for the path buffer.
-std::optional<std::string> RecordingPath(const char16_t* path) {
-  std::optional<std::string> narrow = common::NarrowPath(path);
-  if (narrow && narrow->size() + 1 > kPathBufferSize) {
-    return std::nullopt;
-  }
-  return narrow;
+// Whether the path names a file at all (not null, valid UTF-16) and its
+// UTF-8 form fits the path buffer with its terminator.
+bool FitsPathBuffer(const char16_t* path) {
+  const std::optional<std::string> narrow = common::NarrowPath(path);
+  return narrow && narrow->size() + 1 <= kPathBufferSize;
 }
 
 // The buffer for one report, or null when 100 ms is less than a frame, more
@@ -59,50 +57,43 @@ std::int32_t Recorder::Start(const char16_t* path, std::int32_t sampleRate,
                              std::int32_t bitsPerSample) {
   const std::lock_guard lock(startStopMutex_);
   if (state_.recording.load() != 0) {
-    return kAlreadyRecording;
+    return ORLESK_ERROR_ALREADY_RECORDING;
   }
-  const std::optional<std::string> narrowPath = RecordingPath(path);
-  if (!narrowPath) {
-    return kFileNotCreated;
+  if (!FitsPathBuffer(path)) {
+    return ORLESK_ERROR_FILE;
   }
 
-  state_.format = DescribeCaptureFormat(sampleRate, bitsPerSample);
+  // The owners below release in reverse order on every early return: the
+  // file is closed before the device.
+  const CaptureFormat format = DescribeCaptureFormat(sampleRate, bitsPerSample);
   std::unique_ptr<CaptureDevice> device =
-      captureSystem_.Open(state_.format, &Recorder::OnCaptureDone, this);
+      captureSystem_.Open(format, &Recorder::OnCaptureDone, this);
   if (!device) {
-    return kDeviceNotOpened;
+    return ORLESK_ERROR_DEVICE;
   }
-
-  std::FILE* stream = CreateRecordingFile(*narrowPath);
-  if (stream == nullptr) {
-    device->Close();
-    return kFileNotCreated;
-  }
+  common::FileStream stream = CreateRecordingFile(path);
   // A file whose header cannot be written is as good as not created: say so
   // now rather than record into it and fail at stop.
-  if (!WriteWavHeader(stream, sampleRate, bitsPerSample, 1)) {
-    device->Close();
-    CloseRecordingFile(stream);
-    return kFileNotCreated;
+  if (!stream || !WriteWavHeader(stream.get(), sampleRate, bitsPerSample, 1)) {
+    return ORLESK_ERROR_FILE;
   }
-
   const std::int64_t bufferSize = CaptureBufferSize(sampleRate, bitsPerSample);
-  state_.buffer = AllocateCaptureBuffer(bufferSize, state_.format.blockAlign);
-  if (!state_.buffer) {
-    device->Close();
-    FinalizeWavSizes(stream);
-    CloseRecordingFile(stream);
-    return kNoCaptureBuffer;
+  std::unique_ptr<std::uint8_t[]> buffer = AllocateCaptureBuffer(bufferSize, format.blockAlign);
+  if (!buffer) {
+    FinalizeWavSizes(stream.get());
+    return ORLESK_ERROR_NO_BUFFER;
   }
 
+  state_.format = format;
   state_.device = std::move(device);
-  state_.stream = stream;
+  state_.stream = std::move(stream);
+  state_.buffer = std::move(buffer);
   state_.writeFailed = false;
   state_.descriptor = CaptureBuffer{state_.buffer.get(), static_cast<std::uint32_t>(bufferSize), 0};
   state_.device->Queue(state_.descriptor);
   state_.recording.store(1);
   state_.device->Start();
-  return kSuccess;
+  return ORLESK_SUCCESS;
 }
 
 void Recorder::OnCaptureDone(CaptureBuffer& buffer, void* context) {
@@ -112,8 +103,8 @@ void Recorder::OnCaptureDone(CaptureBuffer& buffer, void* context) {
   }
   // After the first failed write nothing more is appended, so the file stays
   // a clean prefix of the audio even if the disk gets space back.
-  if (buffer.bytesRecorded > 0 && state.stream != nullptr && !state.writeFailed &&
-      !AppendToRecording(state.stream, buffer.data, buffer.bytesRecorded)) {
+  if (buffer.bytesRecorded > 0 && state.stream && !state.writeFailed &&
+      !AppendToRecording(state.stream.get(), buffer.data, buffer.bytesRecorded)) {
     state.writeFailed = true;
   }
   if (state.recording.load() != 0) {
@@ -124,19 +115,19 @@ void Recorder::OnCaptureDone(CaptureBuffer& buffer, void* context) {
 std::int32_t Recorder::Stop() {
   const std::lock_guard lock(startStopMutex_);
   if (state_.recording.load() == 0) {
-    return kNotRecording;
+    return ORLESK_ERROR_NOT_RECORDING;
   }
   state_.recording.store(0);
   state_.device->Stop();
-  state_.device->Close();
+  // Closing the device ends its report thread, so nothing touches the file
+  // or the buffer after this.
   state_.device.reset();
 
-  const bool finalized = FinalizeWavSizes(state_.stream);
-  const bool closed = CloseRecordingFile(state_.stream);
-  state_.stream = nullptr;
+  const bool finalized = FinalizeWavSizes(state_.stream.get());
+  const bool closed = state_.stream.Close();
   state_.buffer.reset();
   state_.descriptor = CaptureBuffer{};
-  return finalized && closed && !state_.writeFailed ? kSuccess : kWriteFailed;
+  return finalized && closed && !state_.writeFailed ? ORLESK_SUCCESS : ORLESK_ERROR_WRITE;
 }
 
 }  // namespace orlesk

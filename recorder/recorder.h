@@ -12,24 +12,13 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <mutex>
 
 #include "capture_device.h"
+#include "file_stream.h"
 
 namespace orlesk {
-
-// Statuses of start and stop; the public header gives each a name too.
-enum Status : std::int32_t {
-  kSuccess = 999,
-  kAlreadyRecording = -1,
-  kDeviceNotOpened = -2,
-  kFileNotCreated = -3,
-  kNoCaptureBuffer = -4,
-  kNotRecording = 2,
-  kWriteFailed = 3,
-};
 
 // The converted path must fit this many bytes, terminator included.
 inline constexpr std::size_t kPathBufferSize = 252;
@@ -44,7 +33,7 @@ CaptureFormat DescribeCaptureFormat(std::int32_t sampleRate, std::int32_t bitsPe
 
 struct RecorderState {
   std::unique_ptr<CaptureDevice> device;
-  std::FILE* stream = nullptr;
+  common::FileStream stream;
   CaptureFormat format;
   CaptureBuffer descriptor;
   // 1 from the end of a successful start until the start of a stop.
@@ -65,8 +54,9 @@ class Recorder {
   // the library is unloaded or the process exits.
   ~Recorder();
 
-  // Start throws only before anything is opened: std::bad_alloc while
-  // converting the path, or std::system_error from the mutex (as Stop).
+  // Both return one of the ORLESK_ statuses of orlesk.h. Start throws only
+  // before anything is opened: std::bad_alloc while converting the path, or
+  // std::system_error from the mutex (as Stop).
   std::int32_t Start(const char16_t* path, std::int32_t sampleRate, std::int32_t bitsPerSample);
   std::int32_t Stop();
 

@@ -1,25 +1,17 @@
 #include "recording_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/types.h>
 
+#include "open_files.h"
 #include "wav_header.h"
 
 namespace orlesk {
 
-std::FILE* CreateRecordingFile(const std::string& path) {
-  // open() rather than fopen() for O_CLOEXEC: a host that starts programs
-  // must not leak the recording into them.
-  const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (descriptor < 0) {
-    return nullptr;
+common::FileStream CreateRecordingFile(const char16_t* path) {
+  common::FileStream stream;
+  if (common::CreateFileForWriting(path, nullptr, stream)) {
+    stream.Unbuffer();
   }
-  std::FILE* stream = ::fdopen(descriptor, "wb");
-  if (stream == nullptr) {
-    ::close(descriptor);
-    return nullptr;
-  }
-  std::setvbuf(stream, nullptr, _IONBF, 0);
   return stream;
 }
 
@@ -54,7 +46,5 @@ bool FinalizeWavSizes(std::FILE* stream) {
   const bool atEnd = ::fseeko(stream, 0, SEEK_END) == 0;
   return riffWritten && dataWritten && atEnd;
 }
-
-bool CloseRecordingFile(std::FILE* stream) { return std::fclose(stream) == 0; }
 
 }  // namespace orlesk

@@ -5,16 +5,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <string>
+
+#include "file_stream.h"
 
 namespace orlesk {
 
-// Creates or truncates `path` as an unbuffered binary stream; null when that
-// fails. Unbuffered, so that what a write reports done is what the file
-// holds: after a failed write the file is still a clean prefix of the audio
-// and its position is its length. Each write is one 100 ms report, so the
-// lack of a buffer costs no extra system calls worth counting.
-std::FILE* CreateRecordingFile(const std::string& path);
+// Creates or truncates `path` as an unbuffered binary stream; an empty
+// stream when that fails. Unbuffered, so that what a write reports done is
+// what the file holds: after a failed write the file is still a clean
+// prefix of the audio and its position is its length. Each write is one
+// 100 ms report, so the lack of a buffer costs no system calls worth
+// counting.
+common::FileStream CreateRecordingFile(const char16_t* path);
 
 // Writes the 44-byte header with both sizes zero, as one item, at the
 // stream's position (its start). False when the write failed.
@@ -30,8 +32,5 @@ bool AppendToRecording(std::FILE* stream, const std::uint8_t* bytes, std::size_t
 // stream is left open at its end. False when a seek or write failed, or the
 // file does not even hold the whole header.
 bool FinalizeWavSizes(std::FILE* stream);
-
-// Closes the stream; false when that failed.
-bool CloseRecordingFile(std::FILE* stream);
 
 }  // namespace orlesk

@@ -4,7 +4,7 @@
 #include <limits>
 #include <new>
 
-namespace speed {
+namespace tavrel {
 
 std::uint32_t ResampledFrameCount(std::uint32_t frames, std::int32_t speed) {
   // frames <= 1024, so frames × 100 cannot overflow.
@@ -98,4 +98,4 @@ ResampledBlock BlockResampler::Resample(const std::uint8_t* input, std::uint32_t
   return StretchBlock(input, frames, layout_, positions_, output_.get());
 }
 
-}  // namespace speed
+}  // namespace tavrel

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace speed {
+namespace tavrel {
 
 // Frames are read in blocks of at most this many.
 inline constexpr std::uint32_t kFramesPerBlock = 1024;
@@ -99,4 +99,4 @@ class BlockResampler {
   StretchPositions positions_;
 };
 
-}  // namespace speed
+}  // namespace tavrel

@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace speed::rules {
+namespace tavrel::rules {
 
 // 8 bits: unsigned, 128 is silence. The +128 comes after truncation, so a
 // centred value of -0.7 becomes 128, not 127; the clamp comes after it.
@@ -106,4 +106,4 @@ struct Signed32 {
   }
 };
 
-}  // namespace speed::rules
+}  // namespace tavrel::rules

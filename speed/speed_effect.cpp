@@ -6,14 +6,11 @@
 #include <new>
 
 #include "block_resampling.h"
-#include "file_streams.h"
-#include "narrow_path.h"
-#include "status.h"
+#include "open_files.h"
+#include "tavrel.h"
 #include "wav_header.h"
 
-namespace speed {
-
-static_assert(kSuccess == common::kStatusSuccess);
+namespace tavrel {
 
 namespace {
 
@@ -86,43 +83,42 @@ std::int64_t ResampleAllFrames(std::FILE* source, std::FILE* destination,
 std::int32_t ApplySpeedEffect(const char16_t* source, const char16_t* destination,
                               std::int32_t speed) {
   if (speed < 1) {
-    return kBadSpeed;
+    return TAVREL_ERROR_SPEED;
   }
   // Declared before the streams so that they outlive them.
   Bytes sourceBuffer;
   Bytes destinationBuffer;
 
-  const auto sourcePath = common::NarrowPath(source);
-  OpenedSource input;
-  if (!sourcePath || !OpenSourceFile(*sourcePath, input)) {
-    return kSourceNotOpened;
+  common::FileStream input;
+  common::FileIdentity sourceIdentity;
+  if (!common::OpenFileForReading(source, input, sourceIdentity)) {
+    return TAVREL_ERROR_SOURCE;
   }
-  const auto destinationPath = common::NarrowPath(destination);
-  FileStream output;
-  if (!destinationPath || !CreateDestinationFile(*destinationPath, input.identity, output)) {
-    return kDestinationNotCreated;
+  common::FileStream output;
+  if (!common::CreateFileForWriting(destination, &sourceIdentity, output)) {
+    return TAVREL_ERROR_DESTINATION;
   }
   sourceBuffer = Bytes(new (std::nothrow) std::uint8_t[kStreamBufferBytes]);
   destinationBuffer = Bytes(new (std::nothrow) std::uint8_t[kStreamBufferBytes]);
-  input.stream.UseBuffer(reinterpret_cast<char*>(sourceBuffer.get()), kStreamBufferBytes);
+  input.UseBuffer(reinterpret_cast<char*>(sourceBuffer.get()), kStreamBufferBytes);
   output.UseBuffer(reinterpret_cast<char*>(destinationBuffer.get()), kStreamBufferBytes);
 
   wav::WavHeader header{};
-  if (std::fread(header.data(), 1, header.size(), input.stream.get()) != header.size()) {
-    return std::ferror(input.stream.get()) ? kInputOutputError : kShortHeader;
+  if (std::fread(header.data(), 1, header.size(), input.get()) != header.size()) {
+    return std::ferror(input.get()) ? TAVREL_ERROR_IO : TAVREL_ERROR_SHORT_HEADER;
   }
   const FrameLayout layout = ReadFrameLayout(header);
   // Both refusals come before anything is written, so the destination stays
   // empty.
   if (speed < 100 && !SamplesFitInFrame(layout)) {
-    return kUnsupportedHeader;
+    return TAVREL_ERROR_UNSUPPORTED;
   }
   if (!ScaleRateField(header, wav::kSampleRateOffset, speed) ||
       !ScaleRateField(header, wav::kByteRateOffset, speed)) {
-    return kUnsupportedHeader;
+    return TAVREL_ERROR_UNSUPPORTED;
   }
   if (!WriteHeader(output.get(), header)) {
-    return kInputOutputError;
+    return TAVREL_ERROR_IO;
   }
 
   std::int64_t frames = 0;
@@ -133,21 +129,20 @@ std::int32_t ApplySpeedEffect(const char16_t* source, const char16_t* destinatio
     if (!inputFrames || !resampler.Allocate()) {
       // The destination keeps the header just written, with the source's
       // size fields.
-      return kOutOfMemory;
+      return TAVREL_ERROR_NO_MEMORY;
     }
-    frames = ResampleAllFrames(input.stream.get(), output.get(), layout, inputFrames.get(),
-                               resampler);
+    frames = ResampleAllFrames(input.get(), output.get(), layout, inputFrames.get(), resampler);
     if (frames < 0) {
-      return kInputOutputError;
+      return TAVREL_ERROR_IO;
     }
   }
 
   wav::SetWavSizes(header, static_cast<std::uint64_t>(frames) * layout.blockAlign);
   if (std::fseek(output.get(), 0, SEEK_SET) != 0 || !WriteHeader(output.get(), header)) {
-    return kInputOutputError;
+    return TAVREL_ERROR_IO;
   }
-  input.stream.Close();
-  return output.Close() ? kSuccess : kInputOutputError;
+  input.Close();
+  return output.Close() ? TAVREL_SUCCESS : TAVREL_ERROR_IO;
 }
 
-}  // namespace speed
+}  // namespace tavrel

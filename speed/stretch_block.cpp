@@ -12,7 +12,7 @@
 #include "block_resampling.h"
 #include "sample_rules.h"
 
-namespace speed {
+namespace tavrel {
 
 bool StretchPositions::Compute(std::int32_t speed) {
   const std::uint32_t count = ResampledFrameCount(kFramesPerBlock, speed);
@@ -163,4 +163,4 @@ ResampledBlock StretchBlock(const std::uint8_t* input, std::uint32_t frames,
   return {output, count};
 }
 
-}  // namespace speed
+}  // namespace tavrel

@@ -1,6 +1,6 @@
 // Recording throughput as a multiple of real time, and CPU time per second
 // of recorded audio, through liborlesk and ALSA's file plugin.
-//   build/bench/recorder/recorder_bench
+//   build/bench/recorder/orlesk_bench
 #include <benchmark/benchmark.h>
 #include <time.h>
 #include <unistd.h>

@@ -2,10 +2,7 @@
 // alsa-lib's file plugin as the default device: what the device delivered
 // must reach the file exactly, in whole reports, under a correct header.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -113,30 +110,6 @@ TEST(AlsaRecordingUse, TheDeviceRefusesFormatsItCannotRecord) {
   }
   EXPECT_FALSE(fs::exists(path));
   EXPECT_EQ(StopRecordingWav(), ORLESK_ERROR_NOT_RECORDING);
-}
-
-// The host exits without stopping: the library stops the recording at exit.
-TEST(AlsaRecordingUse, ExitWithARecordingRunningFinalisesTheFile) {
-  ScratchFolder dir;
-  const std::vector<std::uint8_t> input = NoiseBytes(4 << 20, 99);
-  const fs::path path = dir / "exit.wav";
-  PipeFeeder feeder(microphone->pipe(), input, 1600);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    if (StartRecordingWav(Utf16Path(path).c_str(), 8000, 16) != ORLESK_SUCCESS ||
-        !WaitForAudio(path, 3200)) {
-      std::_Exit(2);
-    }
-    std::exit(0);
-  }
-  feeder.Start();
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  feeder.Stop();
-  ASSERT_TRUE(WIFEXITED(status));
-  ASSERT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_GE(ExpectRecordingOf(path, Format{8000, 16, 1600}, input), 3200u);
 }
 
 }  // namespace

@@ -66,15 +66,25 @@ TEST(OrleskCommand, ExplainsFailuresAndExitsNonZero) {
   PipeFeeder feeder(microphone->pipe(), {}, 1);
   const std::string refused =
       RunCommand(Command(Quoted(dir / "x.wav") + " --bits 12 --seconds 1 2>&1; echo exit=$?")).output;
-  EXPECT_NE(refused.find("cannot record 8000 Hz, 12-bit"), std::string::npos) << refused;
+  EXPECT_NE(refused.find("8000 Hz, 12-bit mono: the default input device cannot record"), std::string::npos) << refused;
   EXPECT_NE(refused.find("exit=1"), std::string::npos) << refused;
 
   const std::string uncreatable = RunCommand(
       Command(Quoted(dir / "missing" / "x.wav") + " --seconds 1 2>&1; echo exit=$?")).output;
-  EXPECT_NE(uncreatable.find("cannot create"), std::string::npos) << uncreatable;
+  EXPECT_NE(uncreatable.find("the file cannot be created"), std::string::npos) << uncreatable;
   EXPECT_NE(uncreatable.find("exit=1"), std::string::npos) << uncreatable;
 
   EXPECT_NE(RunCommand(Command("--version")).output.find("1.0.0.1"), std::string::npos);
+}
+
+TEST(OrleskCommand, RejectsBadUsageWithExitCodeTwo) {
+  ScratchFolder dir;
+  const std::string out = Quoted(dir / "x.wav");
+  for (const std::string& arguments :
+       {std::string(), out + " --rate fast", out + " --seconds -1", out + " --no-such-option"}) {
+    EXPECT_EQ(RunCommand(Command(arguments) + " >/dev/null 2>&1").exitCode, 2) << arguments;
+  }
+  EXPECT_FALSE(fs::exists(dir / "x.wav"));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Many recordings, each stopped while the device is reporting as fast as it
 // can: stop races the reports. Every file must come out finished, holding
 // whole reports of the device's audio and nothing else. Run it under
-// ThreadSanitizer with tests/recorder/run-tsan.sh.
+// ThreadSanitizer with scripts/hardening.sh tsan-gcc tsan-clang.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fake_capture.h"
+#include "orlesk.h"
 #include "recorder.h"
 #include "recorder_test_support.h"
 
@@ -36,9 +37,9 @@ TEST(RecorderStress, StopRacingReportsAlwaysLeavesAFinishedFileOfWholeReports) {
     const Format& format = formats[cycle % 4];
     const auto path = dir / ("cycle" + std::to_string(cycle % 2) + ".wav");
     ASSERT_EQ(recorder.Start(Utf16Path(path).c_str(), format.rate, format.bits),
-              orlesk::kSuccess);
+              ORLESK_SUCCESS);
     std::this_thread::sleep_for(std::chrono::microseconds(pauseMicroseconds(random)));
-    ASSERT_EQ(recorder.Stop(), orlesk::kSuccess) << "cycle " << cycle;
+    ASSERT_EQ(recorder.Stop(), ORLESK_SUCCESS) << "cycle " << cycle;
 
     const std::vector<std::uint8_t> file = ReadWholeFile(path);
     ASSERT_GE(file.size(), 44u);

@@ -25,10 +25,10 @@ class RecordingFileHeader : public ::testing::TestWithParam<HeaderCase> {};
 TEST_P(RecordingFileHeader, StartsWithZeroSizesAndTruncatedRates) {
   const HeaderCase c = GetParam();
   ScratchFolder dir;
-  std::FILE* stream = orlesk::CreateRecordingFile((dir / "h.wav").string());
-  ASSERT_NE(stream, nullptr);
-  ASSERT_TRUE(orlesk::WriteWavHeader(stream, c.rate, c.bits, 1));
-  ASSERT_TRUE(orlesk::CloseRecordingFile(stream));
+  common::FileStream stream = orlesk::CreateRecordingFile(Utf16Path(dir / "h.wav").c_str());
+  ASSERT_TRUE(stream);
+  ASSERT_TRUE(orlesk::WriteWavHeader(stream.get(), c.rate, c.bits, 1));
+  ASSERT_TRUE(stream.Close());
 
   const std::vector<std::uint8_t> file = ReadWholeFile(dir / "h.wav");
   ASSERT_EQ(file.size(), 44u);
@@ -54,11 +54,11 @@ INSTANTIATE_TEST_SUITE_P(Depths, RecordingFileHeader,
 
 TEST(RecordingFileFinalize, EmptyRecordingBecomesA44ByteWav) {
   ScratchFolder dir;
-  std::FILE* stream = orlesk::CreateRecordingFile((dir / "e.wav").string());
-  ASSERT_NE(stream, nullptr);
-  ASSERT_TRUE(orlesk::WriteWavHeader(stream, 8000, 16, 1));
-  ASSERT_TRUE(orlesk::FinalizeWavSizes(stream));
-  ASSERT_TRUE(orlesk::CloseRecordingFile(stream));
+  common::FileStream stream = orlesk::CreateRecordingFile(Utf16Path(dir / "e.wav").c_str());
+  ASSERT_TRUE(stream);
+  ASSERT_TRUE(orlesk::WriteWavHeader(stream.get(), 8000, 16, 1));
+  ASSERT_TRUE(orlesk::FinalizeWavSizes(stream.get()));
+  ASSERT_TRUE(stream.Close());
   const std::vector<std::uint8_t> file = ReadWholeFile(dir / "e.wav");
   ASSERT_EQ(file.size(), 44u);
   EXPECT_EQ(Le32At(file, 4), 36u);
@@ -68,19 +68,19 @@ TEST(RecordingFileFinalize, EmptyRecordingBecomesA44ByteWav) {
 TEST(RecordingFileFinalize, SizesFollowTheDataAndTheStreamStaysAtItsEnd) {
   ScratchFolder dir;
   const auto path = dir / "d.wav";
-  std::FILE* stream = orlesk::CreateRecordingFile(path.string());
-  ASSERT_NE(stream, nullptr);
-  ASSERT_TRUE(orlesk::WriteWavHeader(stream, 8000, 16, 1));
+  common::FileStream stream = orlesk::CreateRecordingFile(Utf16Path(path).c_str());
+  ASSERT_TRUE(stream);
+  ASSERT_TRUE(orlesk::WriteWavHeader(stream.get(), 8000, 16, 1));
   std::vector<std::uint8_t> audio(3000);
   for (std::size_t i = 0; i < audio.size(); ++i) {
     audio[i] = static_cast<std::uint8_t>(i * 13);
   }
-  ASSERT_TRUE(orlesk::AppendToRecording(stream, audio.data(), 1000));
-  ASSERT_TRUE(orlesk::FinalizeWavSizes(stream));
+  ASSERT_TRUE(orlesk::AppendToRecording(stream.get(), audio.data(), 1000));
+  ASSERT_TRUE(orlesk::FinalizeWavSizes(stream.get()));
   // More bytes land after the first ones, and a second patch counts them.
-  ASSERT_TRUE(orlesk::AppendToRecording(stream, audio.data() + 1000, 2000));
-  ASSERT_TRUE(orlesk::FinalizeWavSizes(stream));
-  ASSERT_TRUE(orlesk::CloseRecordingFile(stream));
+  ASSERT_TRUE(orlesk::AppendToRecording(stream.get(), audio.data() + 1000, 2000));
+  ASSERT_TRUE(orlesk::FinalizeWavSizes(stream.get()));
+  ASSERT_TRUE(stream.Close());
 
   const std::vector<std::uint8_t> file = ReadWholeFile(path);
   ASSERT_EQ(file.size(), 3044u);
@@ -98,12 +98,12 @@ TEST(RecordingFileFinalize, SizesFollowTheDataAndTheStreamStaysAtItsEnd) {
 
 TEST(RecordingFileFinalize, RefusesAFileWithoutAWholeHeader) {
   ScratchFolder dir;
-  std::FILE* stream = orlesk::CreateRecordingFile((dir / "s.wav").string());
-  ASSERT_NE(stream, nullptr);
+  common::FileStream stream = orlesk::CreateRecordingFile(Utf16Path(dir / "s.wav").c_str());
+  ASSERT_TRUE(stream);
   const std::uint8_t partial[10] = {};
-  ASSERT_TRUE(orlesk::AppendToRecording(stream, partial, sizeof partial));
-  EXPECT_FALSE(orlesk::FinalizeWavSizes(stream));
-  ASSERT_TRUE(orlesk::CloseRecordingFile(stream));
+  ASSERT_TRUE(orlesk::AppendToRecording(stream.get(), partial, sizeof partial));
+  EXPECT_FALSE(orlesk::FinalizeWavSizes(stream.get()));
+  ASSERT_TRUE(stream.Close());
   EXPECT_EQ(ReadWholeFile(dir / "s.wav").size(), 10u);
 }
 

@@ -7,7 +7,7 @@
 
 namespace {
 
-using speed::FrameLayout;
+using tavrel::FrameLayout;
 using Bytes = std::vector<std::uint8_t>;
 
 // Samples are written and read little-endian, `width` bytes each.
@@ -35,13 +35,13 @@ std::int64_t SampleAt(const std::uint8_t* frames, std::size_t index, unsigned wi
 
 struct Resampled {
   Bytes output;
-  speed::ResampledBlock block;
+  tavrel::ResampledBlock block;
 };
 
 // Resamples `input` as one block; the frames are copied out of the
 // resampler's area so that they outlive it.
 Resampled Resample(const Bytes& input, const FrameLayout& layout, std::int32_t speedPercent) {
-  speed::BlockResampler resampler(layout, speedPercent);
+  tavrel::BlockResampler resampler(layout, speedPercent);
   EXPECT_TRUE(resampler.Allocate());
   const auto frames = static_cast<std::uint32_t>(input.size() / layout.blockAlign);
   Resampled run;
@@ -75,16 +75,16 @@ std::vector<std::int64_t> Ramp(std::size_t count, std::int64_t start, std::int64
 }
 
 TEST(FrameCounts, FollowTheSpeedAndFitTheOutputArea) {
-  EXPECT_EQ(speed::ResampledFrameCount(1024, 50), 2048u);
-  EXPECT_EQ(speed::ResampledFrameCount(1024, 200), 512u);
-  EXPECT_EQ(speed::ResampledFrameCount(1, 300), 0u);
-  EXPECT_EQ(speed::ResampledFrameCount(7, 150), 4u);
-  EXPECT_EQ(speed::ResampledFrameCount(1024, 0x7FFFFFFF), 0u);
-  EXPECT_EQ(speed::OutputCapacityFrames(1), 102402u);
-  EXPECT_EQ(speed::OutputCapacityFrames(99), 1036u);
-  EXPECT_EQ(speed::OutputCapacityFrames(100), 1024u);
+  EXPECT_EQ(tavrel::ResampledFrameCount(1024, 50), 2048u);
+  EXPECT_EQ(tavrel::ResampledFrameCount(1024, 200), 512u);
+  EXPECT_EQ(tavrel::ResampledFrameCount(1, 300), 0u);
+  EXPECT_EQ(tavrel::ResampledFrameCount(7, 150), 4u);
+  EXPECT_EQ(tavrel::ResampledFrameCount(1024, 0x7FFFFFFF), 0u);
+  EXPECT_EQ(tavrel::OutputCapacityFrames(1), 102402u);
+  EXPECT_EQ(tavrel::OutputCapacityFrames(99), 1036u);
+  EXPECT_EQ(tavrel::OutputCapacityFrames(100), 1024u);
   for (std::int32_t s = 1; s < 1000; ++s) {
-    EXPECT_LE(speed::ResampledFrameCount(1024, s), speed::OutputCapacityFrames(s)) << s;
+    EXPECT_LE(tavrel::ResampledFrameCount(1024, s), tavrel::OutputCapacityFrames(s)) << s;
   }
 }
 
@@ -217,11 +217,11 @@ TEST(StretchBlock, BytesNoRuleComputesAreZero) {
 }
 
 TEST(StretchBlock, NeedsEverySampleInsideItsFrame) {
-  EXPECT_TRUE(speed::SamplesFitInFrame({2, 4, 16}));
-  EXPECT_TRUE(speed::SamplesFitInFrame({2, 6, 16}));
-  EXPECT_TRUE(speed::SamplesFitInFrame({1, 1, 12}));
-  EXPECT_FALSE(speed::SamplesFitInFrame({2, 2, 16}));
-  EXPECT_FALSE(speed::SamplesFitInFrame({65535, 65535, 65535}));
+  EXPECT_TRUE(tavrel::SamplesFitInFrame({2, 4, 16}));
+  EXPECT_TRUE(tavrel::SamplesFitInFrame({2, 6, 16}));
+  EXPECT_TRUE(tavrel::SamplesFitInFrame({1, 1, 12}));
+  EXPECT_FALSE(tavrel::SamplesFitInFrame({2, 2, 16}));
+  EXPECT_FALSE(tavrel::SamplesFitInFrame({65535, 65535, 65535}));
 }
 
 TEST(StretchPositions, IntegerPartIsExactAtEverySlowSpeed) {
@@ -229,10 +229,10 @@ TEST(StretchPositions, IntegerPartIsExactAtEverySlowSpeed) {
   // full block produces, so no read falls past the block, and the fraction
   // stays in [0, 1).
   for (std::int32_t s = 1; s < 100; ++s) {
-    speed::StretchPositions positions;
+    tavrel::StretchPositions positions;
     ASSERT_TRUE(positions.Compute(s));
     const auto step = static_cast<std::uint32_t>(s);
-    for (std::uint32_t i = 0; i < speed::ResampledFrameCount(1024, s); ++i) {
+    for (std::uint32_t i = 0; i < tavrel::ResampledFrameCount(1024, s); ++i) {
       ASSERT_EQ(positions.FrameAt(i), i * step / 100) << "s=" << s << " i=" << i;
       ASSERT_GE(positions.FractionAt(i), 0.0);
       ASSERT_LT(positions.FractionAt(i), 1.0);

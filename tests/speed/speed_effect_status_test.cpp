@@ -58,7 +58,7 @@ TEST_F(SpeedEffectStatus, SpeedBelowOneTouchesNoFile) {
 TEST_F(SpeedEffectStatus, SourceThatCannotBeOpenedLeavesTheDestinationAlone) {
   const char16_t unpaired[] = {u'x', 0xD800, u'.', u'w', 0};
   // A destination that exists already must keep its bytes.
-  WriteWholeFile(destination_, {1, 2, 3});
+  WriteWholeFile(destination_, Bytes{1, 2, 3});
   EXPECT_EQ(Apply(folder_ / "missing.wav", destination_, 100), TAVREL_ERROR_SOURCE);
   EXPECT_EQ(Apply(folder_.path(), destination_, 100), TAVREL_ERROR_SOURCE);  // a directory
   EXPECT_EQ(ApplySpeedEffectToWav(nullptr, Utf16Path(destination_).c_str(), 100),
@@ -107,7 +107,7 @@ TEST_F(SpeedEffectStatus, DestinationThatIsTheSourceIsRefusedBeforeTruncating) {
 TEST_F(SpeedEffectStatus, SourceShorterThanAHeaderLeavesAnEmptyDestination) {
   for (const std::size_t length : {0u, 1u, 43u}) {
     WriteWholeFile(source_, Bytes(sourceBytes_.begin(), sourceBytes_.begin() + static_cast<long>(length)));
-    WriteWholeFile(destination_, {9, 9, 9});
+    WriteWholeFile(destination_, Bytes{9, 9, 9});
     EXPECT_EQ(Apply(source_, destination_, 150), TAVREL_ERROR_SHORT_HEADER) << length;
     EXPECT_TRUE(fs::exists(destination_));
     EXPECT_EQ(fs::file_size(destination_), 0u);

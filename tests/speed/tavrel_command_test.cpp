@@ -38,9 +38,9 @@ TEST_F(TavrelCommand, ExplainsEachFailureAndExitsNonZero) {
     std::string message;
   };
   const Case cases[] = {
-      {in_ + " " + out_ + " 0", "at least 1"},
-      {(folder_ / "missing.wav").string() + " " + out_ + " 100", "cannot open the source"},
-      {in_ + " " + in_ + " 100", "or it is the source itself"},
+      {in_ + " " + out_ + " 0", "the speed must be at least 1 percent"},
+      {(folder_ / "missing.wav").string() + " " + out_ + " 100", "the source cannot be opened"},
+      {in_ + " " + in_ + " 100", "it is the source itself"},
       {in_ + " /dev/full 100", "is the disk full?"},
   };
   for (const Case& c : cases) {

@@ -5,11 +5,17 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <utility>
 
 namespace test_support {
 
-ScratchFolder::ScratchFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tavrel-test-XXXXXX").string();
+ScratchFolder::ScratchFolder(Medium medium) {
+  std::error_code error;
+  const bool inMemory =
+      medium == Medium::kMemory && std::filesystem::is_directory("/dev/shm", error);
+  const std::filesystem::path parent =
+      inMemory ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path();
+  std::string pattern = (parent / "tavrel-test-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) {
     throw std::runtime_error("cannot create a scratch folder");
   }
@@ -21,15 +27,23 @@ ScratchFolder::~ScratchFolder() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-Bytes ReadWholeFile(const std::filesystem::path& path) {
+std::optional<Bytes> ReadFileIfExists(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    throw std::runtime_error("cannot read " + path.string());
+    return std::nullopt;
   }
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WriteWholeFile(const std::filesystem::path& path, const Bytes& bytes) {
+Bytes ReadWholeFile(const std::filesystem::path& path) {
+  std::optional<Bytes> bytes = ReadFileIfExists(path);
+  if (!bytes) {
+    throw std::runtime_error("cannot read " + path.string());
+  }
+  return std::move(*bytes);
+}
+
+void WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (!out) {

@@ -1,9 +1,12 @@
-// Files for tests: a scratch folder that cleans up after itself, whole-file
-// reads and writes, and WAV images built byte by byte.
+// Files for the tests and the fuzz targets: a scratch folder that cleans up
+// after itself, whole-file reads and writes, and WAV images built byte by
+// byte.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -11,11 +14,14 @@ namespace test_support {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A fresh folder under the system's temporary directory, removed with
-// everything in it when the object goes away.
+// A fresh folder, removed with everything in it when the object goes away.
 class ScratchFolder {
  public:
-  ScratchFolder();
+  enum class Medium {
+    kTemporaryDirectory,  // the system's temporary directory
+    kMemory,              // /dev/shm where there is one, so that fuzzing wears no disk
+  };
+  explicit ScratchFolder(Medium medium = Medium::kTemporaryDirectory);
   ~ScratchFolder();
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
@@ -27,8 +33,12 @@ class ScratchFolder {
   std::filesystem::path path_;
 };
 
+// Both throw when the file cannot be read or written.
 Bytes ReadWholeFile(const std::filesystem::path& path);
-void WriteWholeFile(const std::filesystem::path& path, const Bytes& bytes);
+void WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+
+// Every byte of the file, or nothing when it cannot be opened.
+std::optional<Bytes> ReadFileIfExists(const std::filesystem::path& path);
 
 // The UTF-16 form of an ASCII or UTF-8 path, as a host would pass it.
 std::u16string Utf16Path(const std::filesystem::path& path);

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
-namespace orlesk_cli {
+namespace orlesk_tool {
 
 namespace {
 
@@ -83,4 +83,4 @@ void WaitForEndOfRecording(std::optional<double> seconds, const std::string& out
   }
 }
 
-}  // namespace orlesk_cli
+}  // namespace orlesk_tool

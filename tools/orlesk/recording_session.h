@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace orlesk_cli {
+namespace orlesk_tool {
 
 // Blocks SIGINT and SIGTERM in the calling thread, so they queue up for
 // WaitForEndOfRecording instead of killing the process mid-recording. Call
@@ -19,4 +19,4 @@ void HoldTerminationSignals();
 void WaitForEndOfRecording(std::optional<double> seconds, const std::string& outputPath,
                            bool progress);
 
-}  // namespace orlesk_cli
+}  // namespace orlesk_tool

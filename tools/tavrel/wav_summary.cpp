@@ -4,24 +4,36 @@
 #include <filesystem>
 #include <fstream>
 
-#include "wav_header.h"
-
 namespace tavrel_tool {
 
+namespace {
+
+constexpr std::uintmax_t kHeaderSize = 44;
+
+std::uint32_t Le(const unsigned char* bytes, int width) {
+  std::uint32_t value = 0;
+  for (int i = width - 1; i >= 0; --i) {
+    value = (value << 8) | bytes[i];
+  }
+  return value;
+}
+
+}  // namespace
+
 std::optional<WavSummary> SummariseWav(const std::string& path) {
-  wav::WavHeader header{};
+  unsigned char header[kHeaderSize];
   std::ifstream in(path, std::ios::binary);
-  if (!in.read(reinterpret_cast<char*>(header.data()), header.size())) {
+  if (!in.read(reinterpret_cast<char*>(header), sizeof header)) {
     return std::nullopt;
   }
   std::error_code error;
   const std::uintmax_t length = std::filesystem::file_size(path, error);
-  const std::uint16_t blockAlign = wav::ReadLe16(&header[wav::kBlockAlignOffset]);
+  const std::uint32_t blockAlign = Le(header + 32, 2);
   WavSummary summary{};
-  summary.sampleRate = wav::ReadLe32(&header[wav::kSampleRateOffset]);
-  summary.channels = wav::ReadLe16(&header[wav::kChannelsOffset]);
-  summary.bitsPerSample = wav::ReadLe16(&header[wav::kBitsPerSampleOffset]);
-  summary.frames = (error || blockAlign == 0) ? 0 : (length - wav::kHeaderSize) / blockAlign;
+  summary.sampleRate = Le(header + 24, 4);
+  summary.channels = static_cast<std::uint16_t>(Le(header + 22, 2));
+  summary.bitsPerSample = static_cast<std::uint16_t>(Le(header + 34, 2));
+  summary.frames = (error || blockAlign == 0) ? 0 : (length - kHeaderSize) / blockAlign;
   return summary;
 }
 

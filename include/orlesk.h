@@ -23,14 +23,20 @@
 #include <uchar.h>
 #endif
 
-#ifdef __cplusplus
-extern "C" {
-#endif
+#define ORLESK_VERSION_MAJOR 1
+#define ORLESK_VERSION_MINOR 0
+#define ORLESK_VERSION_PATCH 0
 
 #if defined(ORLESK_BUILDING_LIBRARY)
 #define ORLESK_API __attribute__((visibility("default")))
 #else
 #define ORLESK_API
+#endif
+
+#if defined(__GNUC__) || defined(__clang__)
+#define ORLESK_MUST_CHECK __attribute__((warn_unused_result))
+#else
+#define ORLESK_MUST_CHECK
 #endif
 
 #define ORLESK_SUCCESS                 999 /* started, or stopped with the file complete and closed */
@@ -41,20 +47,46 @@ extern "C" {
 #define ORLESK_ERROR_NOT_RECORDING       2 /* stop: no recording was running; nothing changed */
 #define ORLESK_ERROR_WRITE               3 /* stop: writing the file failed (disk full, I/O error); recording stopped, the file holds the audio written before the failure, with matching sizes */
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 /*
  * Starts recording mono PCM from the default input device into `path`
  * (null-terminated UTF-16; created, or truncated if it exists) at
  * `sampleRate` frames per second and `bitsPerSample` bits (8, 16, 24 or 32).
  * Returns ORLESK_SUCCESS or one of the start errors above.
  */
-ORLESK_API int32_t StartRecordingWav(const char16_t *path, int32_t sampleRate,
-                                     int32_t bitsPerSample);
+ORLESK_API ORLESK_MUST_CHECK int32_t StartRecordingWav(const char16_t *path, int32_t sampleRate,
+                                                       int32_t bitsPerSample);
 
 /*
  * Stops the running recording, writes the header's sizes and closes the file.
  * Returns ORLESK_SUCCESS, ORLESK_ERROR_NOT_RECORDING or ORLESK_ERROR_WRITE.
  */
-ORLESK_API int32_t StopRecordingWav(void);
+ORLESK_API ORLESK_MUST_CHECK int32_t StopRecordingWav(void);
+
+/*
+ * A one-line English description of a status, for a host to show or log:
+ * never null, and "unknown status" for a value the library does not return.
+ * Compiled into the caller; the library itself produces no text.
+ */
+static inline const char *OrleskStatusMessage(int32_t status) {
+  switch (status) {
+    case ORLESK_SUCCESS: return "done";
+    case ORLESK_ERROR_ALREADY_RECORDING: return "a recording is already running in this process";
+    case ORLESK_ERROR_DEVICE:
+      return "the default input device cannot record in this format (bits must be 8, 16, 24 or 32; is there a capture device?)";
+    case ORLESK_ERROR_FILE:
+      return "the file cannot be created: its folder is missing or not writable, or the path is longer than 251 bytes";
+    case ORLESK_ERROR_NO_BUFFER:
+      return "this rate and depth give no whole frame in 100 ms, or too large a buffer to allocate";
+    case ORLESK_ERROR_NOT_RECORDING: return "no recording was running";
+    case ORLESK_ERROR_WRITE:
+      return "writing the file failed (disk full?); it holds the audio recorded before the failure";
+    default: return "unknown status";
+  }
+}
 
 #ifdef __cplusplus
 }

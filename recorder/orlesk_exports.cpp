@@ -1,25 +1,16 @@
 // The exported entry points and the process's one recorder. Nothing may be
 // thrown across the C boundary.
 #include "orlesk.h"
-
-#include "alsa_capture.h"
+#include "platform_capture_system.h"
 #include "recorder.h"
-
-static_assert(ORLESK_SUCCESS == orlesk::kSuccess);
-static_assert(ORLESK_ERROR_ALREADY_RECORDING == orlesk::kAlreadyRecording);
-static_assert(ORLESK_ERROR_DEVICE == orlesk::kDeviceNotOpened);
-static_assert(ORLESK_ERROR_FILE == orlesk::kFileNotCreated);
-static_assert(ORLESK_ERROR_NO_BUFFER == orlesk::kNoCaptureBuffer);
-static_assert(ORLESK_ERROR_NOT_RECORDING == orlesk::kNotRecording);
-static_assert(ORLESK_ERROR_WRITE == orlesk::kWriteFailed);
 
 namespace {
 
 // Both are constant-initialised: loading the library runs no code. The
 // recorder's destructor runs when the library is unloaded or the process
 // exits, and stops a recording the host left running.
-constinit orlesk::AlsaCaptureSystem alsaCapture;
-constinit orlesk::Recorder recorder{alsaCapture};
+constinit orlesk::PlatformCaptureSystem captureSystem;
+constinit orlesk::Recorder recorder{captureSystem};
 
 }  // namespace
 

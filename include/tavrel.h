@@ -19,14 +19,20 @@
 #include <uchar.h>
 #endif
 
-#ifdef __cplusplus
-extern "C" {
-#endif
+#define TAVREL_VERSION_MAJOR 1
+#define TAVREL_VERSION_MINOR 0
+#define TAVREL_VERSION_PATCH 0
 
 #if defined(TAVREL_BUILDING_LIBRARY)
 #define TAVREL_API __attribute__((visibility("default")))
 #else
 #define TAVREL_API
+#endif
+
+#if defined(__GNUC__) || defined(__clang__)
+#define TAVREL_MUST_CHECK __attribute__((warn_unused_result))
+#else
+#define TAVREL_MUST_CHECK
 #endif
 
 #define TAVREL_SUCCESS            999 /* the destination is complete and closed */
@@ -38,15 +44,40 @@ extern "C" {
 #define TAVREL_ERROR_UNSUPPORTED    6 /* the header cannot be processed at this speed; the destination is empty */
 #define TAVREL_ERROR_IO             7 /* reading the source or writing the destination failed; the destination is incomplete */
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 /*
  * Writes `destination` from `source` at `speed` percent (100 unchanged, below
  * 100 slower, above 100 faster): about 100 / speed times as many frames and
  * rates multiplied by speed / 100. Both paths are null-terminated UTF-16.
  * Returns one of the TAVREL_ statuses above.
  */
-TAVREL_API int32_t ApplySpeedEffectToWav(const char16_t *source,
-                                         const char16_t *destination,
-                                         int32_t speed);
+TAVREL_API TAVREL_MUST_CHECK int32_t ApplySpeedEffectToWav(const char16_t *source,
+                                                           const char16_t *destination,
+                                                           int32_t speed);
+
+/*
+ * A one-line English description of a status, for a host to show or log:
+ * never null, and "unknown status" for a value the library does not return.
+ * Compiled into the caller; the library itself produces no text.
+ */
+static inline const char *TavrelStatusMessage(int32_t status) {
+  switch (status) {
+    case TAVREL_SUCCESS: return "done";
+    case TAVREL_ERROR_SPEED: return "the speed must be at least 1 percent";
+    case TAVREL_ERROR_SOURCE: return "the source cannot be opened: it is missing, unreadable or not a file";
+    case TAVREL_ERROR_DESTINATION:
+      return "the destination cannot be created: its folder is missing, it is not writable, or it is the source itself";
+    case TAVREL_ERROR_SHORT_HEADER: return "the source is shorter than a 44-byte WAV header";
+    case TAVREL_ERROR_NO_MEMORY: return "not enough memory for the work buffers";
+    case TAVREL_ERROR_UNSUPPORTED:
+      return "the source's header cannot be processed at this speed: its frames are narrower than their samples, or a scaled rate would not fit 32 bits";
+    case TAVREL_ERROR_IO: return "reading the source or writing the destination failed (is the disk full?)";
+    default: return "unknown status";
+  }
+}
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,68 @@
+// Opening files by UTF-16 path: which paths name a file, when a file counts
+// as the same one, and that a refused destination is never truncated.
+#include "open_files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "test_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace test_support;
+
+TEST(OpenFiles, EverySpellingOfAFileHasItsIdentity) {
+  ScratchFolder folder;
+  WriteWholeFile(folder / "a.wav", Bytes{1, 2, 3});
+  WriteWholeFile(folder / "b.wav", Bytes{1, 2, 3});
+  fs::create_hard_link(folder / "a.wav", folder / "hard.wav");
+  fs::create_symlink(folder / "a.wav", folder / "soft.wav");
+
+  auto identityOf = [](const fs::path& path) {
+    common::FileStream stream;
+    common::FileIdentity identity;
+    EXPECT_TRUE(common::OpenFileForReading(Utf16Path(path).c_str(), stream, identity)) << path;
+    return identity;
+  };
+  const common::FileIdentity original = identityOf(folder / "a.wav");
+  EXPECT_EQ(identityOf(folder / "hard.wav"), original);
+  EXPECT_EQ(identityOf(folder / "soft.wav"), original);
+  EXPECT_EQ(identityOf(folder / "." / "a.wav"), original);
+  EXPECT_NE(identityOf(folder / "b.wav"), original);
+}
+
+TEST(OpenFiles, PathsThatNameNoFileAreRefused) {
+  ScratchFolder folder;
+  const char16_t unpaired[] = {u'x', 0xD800, 0};
+  common::FileStream stream;
+  common::FileIdentity identity;
+  EXPECT_FALSE(common::OpenFileForReading(nullptr, stream, identity));
+  EXPECT_FALSE(common::OpenFileForReading(unpaired, stream, identity));
+  EXPECT_FALSE(common::OpenFileForReading(Utf16Path(folder.path()).c_str(), stream, identity));
+  EXPECT_FALSE(common::OpenFileForReading(Utf16Path(folder / "missing").c_str(), stream, identity));
+  EXPECT_FALSE(common::CreateFileForWriting(nullptr, nullptr, stream));
+  EXPECT_FALSE(common::CreateFileForWriting(unpaired, nullptr, stream));
+  EXPECT_FALSE(common::CreateFileForWriting(Utf16Path(folder.path()).c_str(), nullptr, stream));
+  EXPECT_FALSE(stream);
+}
+
+TEST(OpenFiles, CreatingTruncatesUnlessTheFileMustBeKept) {
+  ScratchFolder folder;
+  const fs::path kept = folder / "kept.wav";
+  WriteWholeFile(kept, Bytes(100, 7));
+  common::FileStream reader;
+  common::FileIdentity identity;
+  ASSERT_TRUE(common::OpenFileForReading(Utf16Path(kept).c_str(), reader, identity));
+
+  common::FileStream writer;
+  EXPECT_FALSE(common::CreateFileForWriting(Utf16Path(kept).c_str(), &identity, writer));
+  EXPECT_EQ(fs::file_size(kept), 100u);
+
+  ASSERT_TRUE(common::CreateFileForWriting(Utf16Path(kept).c_str(), nullptr, writer));
+  EXPECT_EQ(fs::file_size(kept), 0u);
+  EXPECT_TRUE(writer.Close());
+}
+
+}  // namespace
