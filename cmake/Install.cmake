@@ -1,14 +1,17 @@
-# Installation and Debian packaging of the two libraries and their commands.
+# Installation and Debian packaging: one runtime package per SONAME, a
+# development package per library, and a package per command.
 #
-# Components:
-#   runtime - the shared libraries (SONAME file and real file)
-#   dev     - headers, the unversioned .so link, pkg-config and CMake files
-#   tools   - the tavrel and orlesk commands with their man pages
+# Components (and the Debian packages they become):
+#   tavrel_runtime  libtavrel1      libtavrel.so.1
+#   tavrel_dev      libtavrel-dev   tavrel.h, the .so link, tavrel.pc, find_package(Tavrel)
+#   orlesk_runtime  liborlesk1      liborlesk.so.1
+#   orlesk_dev      liborlesk-dev   orlesk.h, the .so link, orlesk.pc, find_package(Orlesk)
+#   tavrel_tool     tavrel          the tavrel command and its man page
+#   orlesk_tool     orlesk          the orlesk command and its man page
 #
 # Every rule is guarded by if(TARGET ...) so the file works whichever of the
 # libraries and commands this build has.
 
-include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(packaging_source_dir ${PROJECT_SOURCE_DIR}/packaging)
@@ -18,7 +21,7 @@ set(packaging_binary_dir ${PROJECT_BINARY_DIR}/packaging)
 # at install time (cmake --install --prefix, or /usr when CPack stages a
 # package). The template is completed in two steps: the build settings now,
 # the prefix by an install-time rule that runs just before the file is copied.
-function(tavrel_install_pkg_config_file name)
+function(tavrel_install_pkg_config_file name component)
   foreach(kind IN ITEMS LIBDIR INCLUDEDIR)
     if(IS_ABSOLUTE "${CMAKE_INSTALL_${kind}}")
       set(PC_${kind} "${CMAKE_INSTALL_${kind}}")
@@ -33,21 +36,21 @@ function(tavrel_install_pkg_config_file name)
   install(CODE "
     set(PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
     configure_file(\"${half_done}\" \"${done}\" @ONLY)
-  " COMPONENT dev)
+  " COMPONENT ${component})
   install(FILES ${done}
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
-    COMPONENT dev)
+    COMPONENT ${component})
 endfunction()
 
 # TavrelConfig.cmake / OrleskConfig.cmake, their version files and the
 # exported target. The export holds only the shared library: its static
 # internals and compiler flags are linked privately and stay out of it.
-function(tavrel_install_cmake_package package)
+function(tavrel_install_cmake_package package component)
   set(destination ${CMAKE_INSTALL_LIBDIR}/cmake/${package})
   install(EXPORT ${package}Targets
     NAMESPACE ${package}::
     DESTINATION ${destination}
-    COMPONENT dev)
+    COMPONENT ${component})
   set(config_package ${package})
   configure_package_config_file(${packaging_source_dir}/PackageConfig.cmake.in
     ${packaging_binary_dir}/${package}Config.cmake
@@ -59,71 +62,64 @@ function(tavrel_install_cmake_package package)
     ${packaging_binary_dir}/${package}Config.cmake
     ${packaging_binary_dir}/${package}ConfigVersion.cmake
     DESTINATION ${destination}
-    COMPONENT dev)
+    COMPONENT ${component})
 endfunction()
 
 # One shared library with its header, pkg-config file and CMake package.
-function(tavrel_install_library target package header)
-  # A relative PUBLIC_HEADER would be looked up from this directory rather
-  # than the library's, so the header is named by its full path here.
-  set_property(TARGET ${target} PROPERTY PUBLIC_HEADER ${header})
-  # Consumers include the installed header directory; add it to the export
-  # only when the library does not already name it.
-  get_target_property(include_dirs ${target} INTERFACE_INCLUDE_DIRECTORIES)
-  if(include_dirs MATCHES "INSTALL_INTERFACE")
-    set(include_destination "")
-  else()
-    set(include_destination INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-  endif()
+function(tavrel_install_library target package)
+  set_property(TARGET ${target} PROPERTY PUBLIC_HEADER ${PROJECT_SOURCE_DIR}/include/${target}.h)
   install(TARGETS ${target} EXPORT ${package}Targets
     LIBRARY
       DESTINATION ${CMAKE_INSTALL_LIBDIR}
-      COMPONENT runtime
-      NAMELINK_COMPONENT dev
+      COMPONENT ${target}_runtime
+      NAMELINK_COMPONENT ${target}_dev
     PUBLIC_HEADER
       DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
-      COMPONENT dev
-    ${include_destination})
-  tavrel_install_pkg_config_file(${target})
-  tavrel_install_cmake_package(${package})
+      COMPONENT ${target}_dev)
+  tavrel_install_pkg_config_file(${target} ${target}_dev)
+  tavrel_install_cmake_package(${package} ${target}_dev)
 endfunction()
 
-# A command and its man page, compressed as Debian expects.
-function(tavrel_install_command target page)
-  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+# A command and its man page, compressed as Debian expects. The page says
+# which version it describes.
+function(tavrel_install_command target command)
+  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${command}_tool)
+  set(page ${packaging_binary_dir}/${command}.1)
+  configure_file(${packaging_source_dir}/${command}.1.in ${page} @ONLY)
   find_program(TAVREL_GZIP gzip)
   if(TAVREL_GZIP)
-    set(compressed ${packaging_binary_dir}/${page}.gz)
+    set(compressed ${page}.gz)
     add_custom_command(OUTPUT ${compressed}
-      COMMAND ${TAVREL_GZIP} -9 -n -c ${packaging_source_dir}/${page} > ${compressed}
-      DEPENDS ${packaging_source_dir}/${page}
-      COMMENT "Compressing man page ${page}"
+      COMMAND ${TAVREL_GZIP} -9 -n -c ${page} > ${compressed}
+      DEPENDS ${page}
+      COMMENT "Compressing man page ${command}.1"
       VERBATIM)
-    add_custom_target(${target}_man_page ALL DEPENDS ${compressed})
-    install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
-  else()
-    install(FILES ${packaging_source_dir}/${page}
-      DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
-      COMPONENT tools)
+    add_custom_target(${command}_man_page ALL DEPENDS ${compressed})
+    set(page ${compressed})
   endif()
+  install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${command}_tool)
 endfunction()
 
-set(installed_components runtime dev)
-
+set(installed_components "")
 if(TARGET tavrel)
-  tavrel_install_library(tavrel Tavrel ${PROJECT_SOURCE_DIR}/speed/tavrel.h)
+  tavrel_install_library(tavrel Tavrel)
+  list(APPEND installed_components tavrel_runtime tavrel_dev)
 endif()
 if(TARGET orlesk)
-  tavrel_install_library(orlesk Orlesk ${PROJECT_SOURCE_DIR}/recorder/orlesk.h)
+  tavrel_install_library(orlesk Orlesk)
+  list(APPEND installed_components orlesk_runtime orlesk_dev)
 endif()
 if(TARGET tavrel_cli)
-  tavrel_install_command(tavrel_cli tavrel.1)
+  tavrel_install_command(tavrel_cli tavrel)
+  list(APPEND installed_components tavrel_tool)
 endif()
 if(TARGET orlesk_cli)
-  tavrel_install_command(orlesk_cli orlesk.1)
+  tavrel_install_command(orlesk_cli orlesk)
+  list(APPEND installed_components orlesk_tool)
 endif()
-if(TARGET tavrel_cli OR TARGET orlesk_cli)
-  list(APPEND installed_components tools)
+
+if(NOT PROJECT_IS_TOP_LEVEL)
+  return()
 endif()
 
 # Debian packages: cpack -G DEB in a build configured with
@@ -144,49 +140,68 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
-# Library dependencies come from dpkg-shlibdeps, and the runtime package
+# Library dependencies come from dpkg-shlibdeps, and each runtime package
 # ships a shlibs file so that packages built against it get theirs computed.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
-# The commands link the libraries that the runtime package is staging right
+# The commands link the libraries that the runtime packages are staging right
 # beside them: dpkg-shlibdeps runs in each component's staging directory, so
-# this relative path lets it find them (their dependency is the one below).
+# these relative paths let it find them (their dependencies are set below).
 if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "../runtime${CMAKE_INSTALL_LIBDIR}")
+  set(staged_libdir "${CMAKE_INSTALL_LIBDIR}")
 else()
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
-    "../runtime${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}")
+  set(staged_libdir "${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}")
 endif()
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
+  "../tavrel_runtime${staged_libdir}" "../orlesk_runtime${staged_libdir}")
 
-# dev and tools require the runtime package of exactly the same version.
+# Development packages and commands require the runtime package of exactly
+# the same version.
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
-set(CPACK_COMPONENT_DEV_DEPENDS runtime)
-set(CPACK_COMPONENT_TOOLS_DEPENDS runtime)
+set(CPACK_COMPONENT_TAVREL_DEV_DEPENDS tavrel_runtime)
+set(CPACK_COMPONENT_ORLESK_DEV_DEPENDS orlesk_runtime)
+set(CPACK_COMPONENT_TAVREL_TOOL_DEPENDS tavrel_runtime)
+set(CPACK_COMPONENT_ORLESK_TOOL_DEPENDS orlesk_runtime)
 
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libtavrel-orlesk1)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "speed effect and recorder libraries for PCM WAV files
+set(CPACK_DEBIAN_TAVREL_RUNTIME_PACKAGE_NAME libtavrel1)
+set(CPACK_DEBIAN_TAVREL_RUNTIME_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_TAVREL_RUNTIME_DESCRIPTION "speed effect for PCM WAV files
 libtavrel changes the speed of a PCM WAV file: the frame count and the
-declared sample rate change together. liborlesk records mono PCM audio from
-the default ALSA capture device into a WAV file with the same 44-byte header.
-Both have a small C interface with integer status codes.")
+declared sample rate change together. It has a small C interface with
+integer status codes and needs no audio stack.")
 
-set(CPACK_DEBIAN_DEV_PACKAGE_NAME libtavrel-orlesk-dev)
-set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_TAVREL_DEV_PACKAGE_NAME libtavrel-dev)
+set(CPACK_DEBIAN_TAVREL_DEV_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_TAVREL_DEV_DESCRIPTION "speed effect for PCM WAV files - development files
+The header tavrel.h, the pkg-config file tavrel.pc and the CMake package
+find_package(Tavrel) for building against libtavrel.")
+
+set(CPACK_DEBIAN_ORLESK_RUNTIME_PACKAGE_NAME liborlesk1)
+set(CPACK_DEBIAN_ORLESK_RUNTIME_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_ORLESK_RUNTIME_DESCRIPTION "recorder of mono PCM WAV files
+liborlesk records mono PCM audio from the default ALSA capture device into a
+WAV file with the plain 44-byte header that libtavrel reads. It has a small
+C interface with integer status codes.")
+
+set(CPACK_DEBIAN_ORLESK_DEV_PACKAGE_NAME liborlesk-dev)
+set(CPACK_DEBIAN_ORLESK_DEV_PACKAGE_SECTION libdevel)
 # orlesk.pc names alsa as a private requirement, which pkg-config resolves.
-if(TARGET orlesk)
-  set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS libasound2-dev)
-endif()
-set(CPACK_DEBIAN_DEV_DESCRIPTION "speed effect and recorder for PCM WAV files - development files
-Headers tavrel.h and orlesk.h, pkg-config files (tavrel, orlesk) and CMake
-packages (find_package(Tavrel) and find_package(Orlesk)) for building
-against libtavrel and liborlesk.")
+set(CPACK_DEBIAN_ORLESK_DEV_PACKAGE_DEPENDS libasound2-dev)
+set(CPACK_DEBIAN_ORLESK_DEV_DESCRIPTION "recorder of mono PCM WAV files - development files
+The header orlesk.h, the pkg-config file orlesk.pc and the CMake package
+find_package(Orlesk) for building against liborlesk.")
 
-set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME tavrel-orlesk-tools)
-set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION sound)
-set(CPACK_DEBIAN_TOOLS_DESCRIPTION "speed effect and recorder for PCM WAV files - commands
-tavrel changes the speed of a PCM WAV file; orlesk records one from the
-default capture device.")
+set(CPACK_DEBIAN_TAVREL_TOOL_PACKAGE_NAME tavrel)
+set(CPACK_DEBIAN_TAVREL_TOOL_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_TAVREL_TOOL_DESCRIPTION "change the speed of a PCM WAV file
+The tavrel command writes a PCM WAV file at a given percentage of its speed,
+through libtavrel.")
+
+set(CPACK_DEBIAN_ORLESK_TOOL_PACKAGE_NAME orlesk)
+set(CPACK_DEBIAN_ORLESK_TOOL_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_ORLESK_TOOL_DESCRIPTION "record a mono PCM WAV file
+The orlesk command records mono PCM audio from the default capture device
+into a WAV file, through liborlesk.")
 
 include(CPack)

@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # shellcheck disable=SC2317  # the helpers below run through check
 # Checks that the libraries can be picked up the way any Linux library is:
-#  1. installs the build into a temporary prefix and builds the C and C++
+#  1. builds them inside a host project with add_subdirectory(), which must
+#     build the two libraries and nothing else;
+#  2. installs the build into a temporary prefix and builds the C and C++
 #     consumers against it through find_package and through pkg-config;
-#  2. builds the Debian packages, installs them on this machine, builds the
-#     consumers against /usr both ways and runs them, checks each library's
-#     exported symbols and version node, the SONAMEs and the man pages;
-#  3. purges the packages again, so the machine is left as it was.
+#  3. builds the Debian packages (one runtime and one development package
+#     per library, one package per command) and checks their computed
+#     dependencies: nothing of the speed effect's pulls in the audio stack;
+#  4. installs the speed effect's packages alone and builds the C consumer
+#     against them, then the recorder's, and builds and runs both consumers
+#     against /usr both ways; checks each library's exported symbols and
+#     version node, the SONAMEs and the man pages;
+#  5. purges the packages again, so the machine is left as it was.
 # Run as root on Debian 12. Exits non-zero if any check fails.
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
@@ -18,8 +24,9 @@ bash scripts/install-deps.sh dpkg-dev file binutils || exit 1
 build=$(realpath -m "${PACKAGE_BUILD_DIR:-build-package}")
 consumer=$root/tests/packaging/consumer
 work=$(mktemp -d)
-packages=(libtavrel-orlesk1 libtavrel-orlesk-dev tavrel-orlesk-tools)
-version=1.0.0.1
+tavrel_packages=(libtavrel1 libtavrel-dev tavrel)
+orlesk_packages=(liborlesk1 liborlesk-dev orlesk)
+packages=("${tavrel_packages[@]}" "${orlesk_packages[@]}")
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 
 installed_packages() {
@@ -138,24 +145,55 @@ expect_depends() {
   done
 }
 
-# expect_shlibs DEB LIBRARY...: the package's shlibs file maps each library's
+# expect_no_depends DEB PATTERN: no package the Depends field names matches
+# the extended regular expression.
+expect_no_depends() {
+  local depends
+  depends=$(dpkg-deb -f "$1" Depends)
+  echo "Depends: $depends"
+  ! tr ',' '\n' <<<"$depends" | awk '{print $1}' | grep -qE -- "$2"
+}
+
+# expect_exact_runtime DEB RUNTIME: the package wants exactly this version of
+# the runtime package.
+expect_exact_runtime() {
+  dpkg-deb -f "$1" Depends | tee /dev/stderr | grep -qF "$2 (= $version)"
+}
+
+# expect_shlibs DEB LIBRARY: the package's shlibs file maps the library's
 # SONAME version 1 to this package, for dpkg-shlibdeps in packages built on it.
 expect_shlibs() {
-  local shlibs library
+  local shlibs
   shlibs=$(dpkg-deb --ctrl-tarfile "$1" | tar -xO ./shlibs) || return 1
   echo "$shlibs"
-  shift
-  for library in "$@"; do
-    grep -q "^$library 1 libtavrel-orlesk1 " <<<"$shlibs" || return 1
-  done
+  grep -q "^$2 1 $(dpkg-deb -f "$1" Package) " <<<"$shlibs"
+}
+
+# Builds the libraries inside a host project with add_subdirectory(). The
+# test, benchmark and command dependencies are made unfindable: the build
+# must not look for them, and must have no target of those parts.
+embedded_build() {
+  local out=$1
+  cmake -S "$root/tests/packaging/embedding" -B "$out" -DCMAKE_BUILD_TYPE=Release \
+    -DTAVREL_ORLESK_SOURCE="$root" -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
+    -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON -DCMAKE_DISABLE_FIND_PACKAGE_CLI11=ON \
+    -DCMAKE_DISABLE_FIND_PACKAGE_PkgConfig=ON &&
+    cmake --build "$out" -j 2 &&
+    ! cmake --build "$out" --target help | grep -E '_tests?$|_bench$|_cli$|_fuzzer$' &&
+    "$out/c_consumer" "$out" &&
+    "$out/cpp_consumer" "$out"
 }
 
 # Leftovers of an interrupted run would hide what this one installs.
 purge_packages
 
+echo "== Embedded in a host project with add_subdirectory()"
+check "host project builds the two libraries only, and runs the consumers" \
+  embedded_build "$work/embedded"
+
 echo "== Build (${build#"$root"/})"
 if ! cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-  -DTAVREL_WARNINGS_AS_ERRORS=ON -DTAVREL_BUILD_TESTS=OFF -DTAVREL_BUILD_BENCHMARKS=OFF \
+  -DTAVREL_WARNINGS_AS_ERRORS=ON -DBUILD_TESTING=OFF -DTAVREL_BUILD_BENCHMARKS=OFF \
   >"$work/build.log" 2>&1 || ! cmake --build "$build" -j 2 >>"$work/build.log" 2>&1; then
   echo "FAIL  configure and build"
   tail -n 40 "$work/build.log"
@@ -164,6 +202,7 @@ if ! cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/u
 fi
 echo "PASS  configure and build"
 passed=$((passed + 1))
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 
 echo "== cmake --install into a temporary prefix"
 prefix=$work/prefix
@@ -189,30 +228,42 @@ CC=clang CXX=clang++ PKG_CONFIG_PATH="$prefix/lib/$multiarch/pkgconfig" \
 echo "== Debian packages"
 rm -f "$build"/*.deb
 check "cpack -G DEB" bash -c "cd '$build' && cpack -G DEB"
-debs=()
+declare -A deb
 for package in "${packages[@]}"; do
-  deb=$build/${package}_${version}_$(dpkg --print-architecture).deb
-  check "built $(basename "$deb")" test -f "$deb"
-  debs+=("$deb")
+  deb[$package]=$build/${package}_${version}_$(dpkg --print-architecture).deb
+  check "built $(basename "${deb[$package]}")" test -f "${deb[$package]}"
 done
-runtime_deb=${debs[0]} dev_deb=${debs[1]} tools_deb=${debs[2]}
-check "runtime depends on libasound2, libc6 and libstdc++6 (computed)" \
-  expect_depends "$runtime_deb" libasound2 libc6 libstdc++6
-check "runtime ships a shlibs file for both libraries" \
-  expect_shlibs "$runtime_deb" libtavrel liborlesk
-check "dev depends on the runtime of the same version" \
-  expect_depends "$dev_deb" "libtavrel-orlesk1"
-check "tools depend on the runtime and libc6 (computed)" \
-  expect_depends "$tools_deb" libtavrel-orlesk1 libc6
-check "dev and tools want exactly this runtime version" bash -c \
-  "dpkg-deb -f '$dev_deb' Depends | grep -qF 'libtavrel-orlesk1 (= $version)' &&
-   dpkg-deb -f '$tools_deb' Depends | grep -qF 'libtavrel-orlesk1 (= $version)'"
+audio_stack='^(libasound2|libasound2-dev|liborlesk1|liborlesk-dev|libpulse0|libjack)'
+check "libtavrel1 depends on libc6 and libstdc++6 (computed)" \
+  expect_depends "${deb[libtavrel1]}" libc6 libstdc++6
+for package in "${tavrel_packages[@]}"; do
+  check "$package pulls in no audio stack" expect_no_depends "${deb[$package]}" "$audio_stack"
+done
+check "liborlesk1 depends on libasound2, libc6 and libstdc++6 (computed)" \
+  expect_depends "${deb[liborlesk1]}" libasound2 libc6 libstdc++6
+check "liborlesk-dev depends on libasound2-dev" expect_depends "${deb[liborlesk-dev]}" libasound2-dev
+check "libtavrel1 ships a shlibs file for libtavrel" expect_shlibs "${deb[libtavrel1]}" libtavrel
+check "liborlesk1 ships a shlibs file for liborlesk" expect_shlibs "${deb[liborlesk1]}" liborlesk
+check "libtavrel-dev wants exactly this libtavrel1" expect_exact_runtime "${deb[libtavrel-dev]}" libtavrel1
+check "tavrel wants exactly this libtavrel1" expect_exact_runtime "${deb[tavrel]}" libtavrel1
+check "liborlesk-dev wants exactly this liborlesk1" expect_exact_runtime "${deb[liborlesk-dev]}" liborlesk1
+check "orlesk wants exactly this liborlesk1" expect_exact_runtime "${deb[orlesk]}" liborlesk1
+check "tavrel depends on libc6 (computed)" expect_depends "${deb[tavrel]}" libc6
+check "orlesk depends on libc6 (computed)" expect_depends "${deb[orlesk]}" libc6
 
-check "apt-get install the packages" \
-  env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${debs[@]}"
-
-echo "== Installed packages"
 libdir=/usr/lib/$multiarch
+echo "== The speed effect's packages alone"
+check "apt-get install ${tavrel_packages[*]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y -qq "${deb[libtavrel1]}" "${deb[libtavrel-dev]}" "${deb[tavrel]}"
+check "no recorder package came with them" bash -c "! dpkg-query -W liborlesk1 2>/dev/null | grep -q ."
+check "tavrel --version from /usr/bin" /usr/bin/tavrel --version
+check "C consumer through pkg-config against libtavrel alone" bash -c \
+  "mkdir -p '$work/tavrel-only' && make -C '$consumer' --no-print-directory OUT='$work/tavrel-only' \
+     '$work/tavrel-only/c_consumer' && '$work/tavrel-only/c_consumer' '$work/tavrel-only'"
+
+echo "== Every package"
+check "apt-get install ${orlesk_packages[*]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y -qq "${deb[liborlesk1]}" "${deb[liborlesk-dev]}" "${deb[orlesk]}"
 check "libtavrel.so.1 SONAME" expect_soname "$libdir/libtavrel.so.1" libtavrel.so.1
 check "liborlesk.so.1 SONAME" expect_soname "$libdir/liborlesk.so.1" liborlesk.so.1
 check "libtavrel exports only ApplySpeedEffectToWav@@TAVREL_1.0" \
@@ -221,9 +272,9 @@ check "liborlesk exports only StartRecordingWav, StopRecordingWav @@ORLESK_1.0" 
   expect_symbols "$libdir/liborlesk.so.1" ORLESK_1.0 StartRecordingWav StopRecordingWav
 check "man page tavrel(1) installed" test -f /usr/share/man/man1/tavrel.1.gz
 check "man page orlesk(1) installed" test -f /usr/share/man/man1/orlesk.1.gz
+check "man page tavrel(1) names version $version" bash -c "zcat /usr/share/man/man1/tavrel.1.gz | grep -qF 'tavrel $version'"
 check "man page tavrel(1) renders without warnings" expect_clean_man_page tavrel
 check "man page orlesk(1) renders without warnings" expect_clean_man_page orlesk
-check "tavrel --version from /usr/bin" /usr/bin/tavrel --version
 check "orlesk --version from /usr/bin" /usr/bin/orlesk --version
 check "installed: consumers through find_package" \
   consumers_via_find_package "$work/installed-cmake"
