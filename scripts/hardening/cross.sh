@@ -27,11 +27,11 @@ fi
 
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DTAVREL_CROSS_PREFIX="$prefix" \
   -DCMAKE_BUILD_TYPE=Release -DTAVREL_WARNINGS_AS_ERRORS=ON \
-  -DTAVREL_BUILD_TOOLS=OFF -DTAVREL_BUILD_BENCHMARKS=OFF -DORLESK_WITH_ALSA=OFF
+  -DTAVREL_BUILD_TOOLS=OFF -DTAVREL_BUILD_BENCHMARKS=OFF -DORLESK_CAPTURE=none
 
 # Test programs that need the target's libsndfile cannot be linked here;
 # they run on the host.
-host_only='^speed_reader_tests$'
+host_only='^tavrel_reader_tests$'
 mapfile -t targets < <(build_targets "$build" '(_tests?|_fuzzer|make_fuzz_seeds)$' |
   grep -vE "$host_only")
 cmake --build "$build" -j "$(hardening_jobs)" --target tavrel "${targets[@]}"
@@ -39,4 +39,4 @@ cmake --build "$build" -j "$(hardening_jobs)" --target tavrel "${targets[@]}"
 # test that shrinks the address space to make an allocation fail cannot
 # work under it; on real hardware it would.
 ctest --test-dir "$build" --output-on-failure -j "$(hardening_jobs)" --timeout 900 \
-  -LE 'alsa|host_tools' -E 'speed_reader_tests|WorkBufferThatCannotBeAllocated'
+  -LE 'alsa|host_tools' -E 'tavrel_reader_tests|WorkBufferThatCannotBeAllocated'

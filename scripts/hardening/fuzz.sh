@@ -11,14 +11,10 @@ source scripts/hardening/common.sh
 
 build=build-hardening/fuzz
 seconds=${FUZZ_SECONDS:-60}
-flags="-fsanitize=fuzzer-no-link,address,undefined,float-cast-overflow -fno-sanitize-recover=all -fno-omit-frame-pointer"
-
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTAVREL_SANITIZE=fuzzer \
   -DTAVREL_WARNINGS_AS_ERRORS=ON -DTAVREL_BUILD_FUZZERS=ON \
-  -DTAVREL_BUILD_TESTS=OFF -DTAVREL_BUILD_TOOLS=OFF -DTAVREL_BUILD_BENCHMARKS=OFF \
-  -DTAVREL_BUILD_RECORDER=OFF
+  -DBUILD_TESTING=OFF -DTAVREL_BUILD_TOOLS=OFF -DTAVREL_BUILD_BENCHMARKS=OFF -DORLESK_BUILD=OFF
 cmake --build "$build" -j "$(hardening_jobs)" \
   --target speed_effect_fuzzer narrow_path_fuzzer make_fuzz_seeds
 
