@@ -120,7 +120,10 @@ std::int32_t Recorder::Stop() {
   state_.recording.store(0);
   state_.device->Stop();
   // Closing the device ends its report thread, so nothing touches the file
-  // or the buffer after this.
+  // or the buffer after this. It must close before the owner lets go: a
+  // report still running re-queues through the owner, which reset() empties
+  // before it destroys the device.
+  state_.device->Close();
   state_.device.reset();
 
   const bool finalized = FinalizeWavSizes(state_.stream.get());
