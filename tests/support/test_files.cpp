@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <utility>
 
@@ -102,6 +103,15 @@ Bytes Ramp16(std::uint32_t frames) {
     data[2 * k + 1] = static_cast<std::uint8_t>(value >> 8);
   }
   return data;
+}
+
+Bytes NoiseBytes(std::size_t size, std::uint32_t seed) {
+  std::mt19937 random(seed);
+  Bytes bytes(size);
+  for (std::uint8_t& byte : bytes) {
+    byte = static_cast<std::uint8_t>(random() >> 24);
+  }
+  return bytes;
 }
 
 std::uint32_t Le32At(const Bytes& bytes, std::size_t offset) {
