@@ -37,7 +37,7 @@ TEST(OrleskCommand, StopsAfterTheGivenSecondsWithTheFileFinalised) {
       RunCommand(Command(Quoted(path) + " --seconds 0.3 2>&1; echo exit=$?")).output;
   feeder.Stop();
   EXPECT_NE(output.find("exit=0"), std::string::npos) << output;
-  ExpectFinishedPrefix(path, input, 1600);
+  ExpectFinishedPrefix(path, input, 2);
 }
 
 TEST(OrleskCommand, SigtermStopsTheRecordingCleanly) {
@@ -58,7 +58,7 @@ TEST(OrleskCommand, SigtermStopsTheRecordingCleanly) {
   feeder.Stop();
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
-  ExpectFinishedPrefix(path, input, 1600);
+  ExpectFinishedPrefix(path, input, 2);
 }
 
 TEST(OrleskCommand, ExplainsFailuresAndExitsNonZero) {
