@@ -78,7 +78,7 @@ bool PrepareCapture(Recording& recording, std::int64_t bufferSize, const Capture
 Recorder::~Recorder() {
   if (RecordingBelongsToAnotherProcess()) {
     // The parent's device, threads and file: this copy is left as it is.
-    static_cast<void>(recording_.release());
+    abandoned_ = recording_.release();
     return;
   }
   Stop();

@@ -81,6 +81,9 @@ class Recorder {
   CaptureSystem& captureSystem_;
   ProcessBoundMutex startStopMutex_;
   std::unique_ptr<Recording> recording_;
+  // In a fork() child: the parent's recording, let go of but kept in
+  // reach, as a copy of memory the child must not free or use.
+  Recording* abandoned_ = nullptr;
   // The id of the process whose recording runs; 0 when none does.
   std::atomic<std::uint32_t> owner_{0};
 };

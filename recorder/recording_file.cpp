@@ -29,8 +29,11 @@ bool RecordingFile::WriteWavSizes() {
                                  frameBytes_ * frameBytes_;
   wav::WavHeader sizes{};
   wav::SetWavSizes(sizes, declared);
-  const bool riffWritten = file_.WriteAt(wav::kRiffSizeOffset, &sizes[wav::kRiffSizeOffset], 4) == 4;
-  const bool dataWritten = file_.WriteAt(wav::kDataSizeOffset, &sizes[wav::kDataSizeOffset], 4) == 4;
+  const auto writeField = [&](std::size_t offset) {
+    return file_.WriteAt(offset, &sizes[offset], 4) == 4;
+  };
+  const bool riffWritten = writeField(wav::kRiffSizeOffset);
+  const bool dataWritten = writeField(wav::kDataSizeOffset);
   return riffWritten && dataWritten;
 }
 

@@ -20,8 +20,8 @@ namespace orlesk {
 
 // The writer's pace: it wakes at least this often, and writes the sizes
 // when they are older than kSizeUpdateInterval.
-inline constexpr std::chrono::milliseconds kWriterWakeInterval{250};
-inline constexpr std::chrono::milliseconds kSizeUpdateInterval{500};
+inline constexpr std::chrono::milliseconds kWriterWakeInterval{500};
+inline constexpr std::chrono::milliseconds kSizeUpdateInterval{400};
 
 class RecordingWriter {
  public:

@@ -213,21 +213,22 @@ void AlsaCaptureDevice::Drain() {
   // What the ring holds at this moment was captured before Stop (give or
   // take the moments the thread took to notice); nothing after it is read.
   // A plugin may claim a whole ring, so no more than that is asked for.
-  const snd_pcm_sframes_t available = snd_pcm_avail_update(capture_.pcm.get());
-  if (available < 0) {
-    framesLost_ = framesLost_ || available == -EPIPE || available == -ESTRPIPE;
-  }
-  auto left = static_cast<snd_pcm_uframes_t>(std::max<snd_pcm_sframes_t>(available, 0));
-  left = std::min(left, capture_.ringFrames);
+  snd_pcm_sframes_t result = snd_pcm_avail_update(capture_.pcm.get());
+  auto left = std::min(static_cast<snd_pcm_uframes_t>(std::max<snd_pcm_sframes_t>(result, 0)),
+                       capture_.ringFrames);
   while (left > 0 && queued_ != nullptr) {
-    const snd_pcm_sframes_t frames = ReadIntoBuffer(left);
-    if (frames <= 0) {
-      framesLost_ = framesLost_ || frames == -EPIPE || frames == -ESTRPIPE;
+    result = ReadIntoBuffer(left);
+    if (result <= 0) {
       break;
     }
-    left -= static_cast<snd_pcm_uframes_t>(frames);
+    left -= static_cast<snd_pcm_uframes_t>(result);
   }
-  Report(filled_, CaptureEnd::kStopped);
+  // An overrun just before the stop lost frames; any other error means the
+  // device failed, whether or not capture had noticed yet.
+  const bool overrun = result == -EPIPE || result == -ESTRPIPE;
+  framesLost_ = framesLost_ || overrun;
+  const bool failed = result < 0 && result != -EAGAIN && !overrun;
+  Report(filled_, failed ? CaptureEnd::kFailed : CaptureEnd::kStopped);
 }
 
 snd_pcm_sframes_t AlsaCaptureDevice::ReadIntoBuffer(snd_pcm_uframes_t frames) {
