@@ -284,6 +284,32 @@ TEST_F(RecorderControl, AFailedDeviceEndsCaptureAndStopReturnsFourWithItsLastFra
   ExpectFinishedWav(dir / "failed.wav", 2100);
 }
 
+// A host that forks while recording: the child's calls and its exit-time
+// stop leave the parent's recording alone. Destroying the recorder in the
+// child stands for that stop; had it touched the device, it would wait for
+// a capture thread that exists only in the parent.
+TEST_F(RecorderControl, AForkedChildNeverTouchesItsParentsRecording) {
+  const fs::path path = dir / "parent.wav";
+  std::optional<orlesk::Recorder> host;
+  host.emplace(fake);
+  ASSERT_EQ(host->Start(Utf16Path(path).c_str(), 8000, 16), ORLESK_SUCCESS);
+  ASSERT_TRUE(device().Deliver(1600));
+  EXPECT_EXIT(
+      {
+        const bool leftAlone =
+            host->Stop() == ORLESK_ERROR_NOT_RECORDING &&
+            host->Start(Utf16Path(dir / "child.wav").c_str(), 8000, 16) ==
+                ORLESK_ERROR_ALREADY_RECORDING;
+        host.reset();
+        std::_Exit(leftAlone ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  ASSERT_TRUE(device().Deliver(1600));
+  EXPECT_EQ(host->Stop(), ORLESK_SUCCESS);
+  ExpectFinishedWav(path, 3200);
+  EXPECT_FALSE(fs::exists(dir / "child.wav"));
+}
+
 // A full disk, made with a file-size limit: writes past it fail with EFBIG
 // after writing what fits.
 TEST_F(RecorderControl, AFailedWriteStopsAppendingAndStopReturnsThree) {

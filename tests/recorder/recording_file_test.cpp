@@ -2,8 +2,6 @@
 // size patch, checked byte by byte and by sox.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -95,40 +93,6 @@ TEST(RecordingFileSizes, FollowTheWholeFramesAppendedAndSoxAgrees) {
   }
   EXPECT_EQ(RunCommand("soxi -s " + Quoted(path) + " 2>/dev/null").output, "1500\n");
   EXPECT_EQ(RunCommand("soxi -r " + Quoted(path) + " 2>/dev/null").output, "8000\n");
-}
-
-TEST(RecordingFileWrites, LeaveTheSharedFileOffsetAlone) {
-  // A fork() child shares the descriptor's offset with its parent: writes
-  // that used or moved it would land in the other's file at random.
-  ScratchFolder dir;
-  orlesk::RecordingFile file;
-  ASSERT_TRUE(file.Create(Utf16Path(dir / "o.wav").c_str()));
-  ASSERT_TRUE(file.WriteWavHeader(8000, 16, 1));
-  const std::vector<std::uint8_t> audio = NoiseBytes(400, 4);
-  ASSERT_TRUE(file.Append(audio.data(), audio.size()));
-  // The recording keeps its descriptor private: it is the one open on
-  // o.wav among the process's descriptors.
-  struct stat wanted {};
-  ASSERT_EQ(::stat((dir / "o.wav").c_str(), &wanted), 0);
-  bool found = false;
-  for (int descriptor = 0; descriptor < 1024; ++descriptor) {
-    struct stat status {};
-    if (::fstat(descriptor, &status) == 0 && status.st_ino == wanted.st_ino &&
-        status.st_dev == wanted.st_dev) {
-      found = true;
-      EXPECT_EQ(::lseek(descriptor, 0, SEEK_CUR), 0);
-      ASSERT_EQ(::lseek(descriptor, 7, SEEK_SET), 7);
-    }
-  }
-  ASSERT_TRUE(found);
-  ASSERT_TRUE(file.WriteWavSizes());
-  ASSERT_TRUE(file.Append(audio.data(), audio.size()));
-  ASSERT_TRUE(file.WriteWavSizes());
-  ASSERT_TRUE(file.Close());
-  const std::vector<std::uint8_t> bytes = ReadWholeFile(dir / "o.wav");
-  ASSERT_EQ(bytes.size(), 844u);
-  EXPECT_EQ(Le32At(bytes, 40), 800u);
-  EXPECT_TRUE(std::equal(audio.begin(), audio.end(), bytes.begin() + 444));
 }
 
 // A full disk, made with a file-size limit: writes past it fail with EFBIG

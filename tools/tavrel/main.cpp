@@ -5,6 +5,7 @@
 #include <string>
 
 #include "command_line.h"
+#include "decimal_numbers.h"
 #include "tavrel.h"
 #include "utf16_argument.h"
 #include "wav_summary.h"
@@ -22,7 +23,8 @@ int main(int argc, char** argv) {
   std::int32_t speed = 100;
   app.add_option("SOURCE", source, "PCM WAV file to read")->required();
   app.add_option("DEST", destination, "WAV file to write (created or replaced)")->required();
-  app.add_option("SPEED", speed, "speed in percent, at least 1")->required();
+  tool_support::AcceptDecimalInt32(app.add_option("SPEED", speed, "speed in percent, at least 1"))
+      ->required();
   if (const std::optional<int> exitCode = tool_support::ParseCommandLine(app, argc, argv)) {
     return *exitCode;
   }
