@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -24,12 +25,6 @@ namespace {
 using namespace recorder_test;
 using namespace test_support;
 namespace fs = std::filesystem;
-
-paced_device::PacedDeviceOptions AtSpeed(double speed) {
-  paced_device::PacedDeviceOptions options;
-  options.speed = speed;
-  return options;
-}
 
 std::string Command(const fs::path& path, const std::string& arguments) {
   return std::string(ORLESK_COMMAND) + " " + Quoted(path) + " " + arguments;
@@ -89,6 +84,28 @@ std::string TextOf(const fs::path& path) {
   return {bytes.begin(), bytes.end()};
 }
 
+// The command recording in the background until a signal ends it.
+class OrleskInBackground : public ::testing::Test {
+ protected:
+  // Starts the command and waits until the file holds `bytes` of audio.
+  bool StartAndWaitFor(std::size_t bytes) {
+    command_.emplace(path_, dir_ / "errors.txt");
+    return command_->spawned() && WaitForAudio(path_, bytes);
+  }
+  // Sends `signal` and returns the command's exit code (-1 when it did not
+  // exit).
+  int EndWith(int signal) {
+    command_->Signal(signal);
+    const int status = command_->Wait();
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string errors() const { return TextOf(dir_ / "errors.txt"); }
+
+  ScratchFolder dir_;
+  const fs::path path_ = dir_ / "recording.wav";
+  std::optional<Background> command_;
+};
+
 // At twenty times real time, and at the rate asked for: a leading zero is
 // decimal.
 TEST(OrleskPacedCommand, ATimedRecordingHoldsExactlyItsLengthFromAFastDevice) {
@@ -139,63 +156,42 @@ TEST(OrleskPacedCommand, AStallLongerThanTheQueueLosesAudioAndSaysSo) {
   EXPECT_EQ(report->overruns, 0u) << "capture waited for the disk";
 }
 
-TEST(OrleskPacedCommand, AnOverrunLosesAudioAndSaysSo) {
+TEST_F(OrleskInBackground, AnOverrunLosesAudioAndSaysSo) {
   PacedMicrophone microphone(AtSpeed(1));
-  ScratchFolder dir;
-  const fs::path path = dir / "overrun.wav";
-  Background command(path, dir / "errors.txt");
-  ASSERT_TRUE(command.spawned());
-  ASSERT_TRUE(WaitForAudio(path, 4000));
+  ASSERT_TRUE(StartAndWaitFor(4000));
   // Nothing of the process runs for 1.5 s: the device's 0.5 s ring
   // overflows.
-  command.Signal(SIGSTOP);
+  command_->Signal(SIGSTOP);
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  command.Signal(SIGCONT);
+  command_->Signal(SIGCONT);
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  command.Signal(SIGINT);
-  const int status = command.Wait();
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 1);
-  EXPECT_NE(TextOf(dir / "errors.txt").find("audio was lost"), std::string::npos);
-  ExpectFinishedRecording(path, 2);
+  EXPECT_EQ(EndWith(SIGINT), 1);
+  EXPECT_NE(errors().find("audio was lost"), std::string::npos) << errors();
+  ExpectFinishedRecording(path_, 2);
   const auto report = microphone.report();
   ASSERT_TRUE(report);
   EXPECT_GE(report->overruns, 1u);
 }
 
-TEST(OrleskPacedCommand, SighupAndSigintFinaliseTheRecording) {
-  for (const int signal : {SIGHUP, SIGINT}) {
-    PacedMicrophone microphone(AtSpeed(4));
-    ScratchFolder dir;
-    const fs::path path = dir / "signalled.wav";
-    Background command(path, dir / "errors.txt");
-    ASSERT_TRUE(command.spawned());
-    ASSERT_TRUE(WaitForAudio(path, 8000));
-    command.Signal(signal);
-    const int status = command.Wait();
-    ASSERT_TRUE(WIFEXITED(status)) << "signal " << signal;
-    EXPECT_EQ(WEXITSTATUS(status), 0) << TextOf(dir / "errors.txt");
-    const std::size_t frames = ExpectConsecutiveCounters(ExpectFinishedRecording(path, 2), 2);
-    const auto report = microphone.report();
-    ASSERT_TRUE(report);
-    EXPECT_EQ(frames, report->framesRead);
-  }
+TEST_F(OrleskInBackground, SighupFinalisesTheRecording) {
+  PacedMicrophone microphone(AtSpeed(4));
+  ASSERT_TRUE(StartAndWaitFor(8000));
+  EXPECT_EQ(EndWith(SIGHUP), 0) << errors();
+  const std::size_t frames = ExpectConsecutiveCounters(ExpectFinishedRecording(path_, 2), 2);
+  const auto report = microphone.report();
+  ASSERT_TRUE(report);
+  EXPECT_EQ(frames, report->framesRead);
 }
 
 // A killed recording cannot finalise itself, but its sizes were brought up
 // to date while it ran: the header covers all but the last second or so.
-TEST(OrleskPacedCommand, ARecordingKilledMidwayReadsAsAllButItsLastSecond) {
+TEST_F(OrleskInBackground, ARecordingKilledMidwayReadsAsAllButItsLastSecond) {
   PacedMicrophone microphone(AtSpeed(1));
-  ScratchFolder dir;
-  const fs::path path = dir / "killed.wav";
-  Background command(path, dir / "errors.txt");
-  ASSERT_TRUE(command.spawned());
-  ASSERT_TRUE(WaitForAudio(path, 16000));
+  ASSERT_TRUE(StartAndWaitFor(16000));
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  command.Signal(SIGKILL);
-  command.Wait();
+  EndWith(SIGKILL);
 
-  const Bytes file = ReadWholeFile(path);
+  const Bytes file = ReadWholeFile(path_);
   ASSERT_GE(file.size(), 44u);
   const std::size_t written = file.size() - 44;
   const std::uint32_t declared = Le32At(file, 40);

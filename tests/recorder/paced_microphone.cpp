@@ -19,6 +19,12 @@ std::optional<paced_device::PacedDeviceReport> PacedMicrophone::report() const {
   return paced_device::ReadPacedDeviceReport(folder_ / "report.txt");
 }
 
+paced_device::PacedDeviceOptions AtSpeed(double speed) {
+  paced_device::PacedDeviceOptions options;
+  options.speed = speed;
+  return options;
+}
+
 std::uint64_t CounterAt(const test_support::Bytes& audio, std::size_t index,
                         unsigned frameBytes) {
   std::uint64_t counter = 0;

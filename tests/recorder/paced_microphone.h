@@ -30,6 +30,9 @@ class PacedMicrophone {
   test_support::ScratchFolder folder_;
 };
 
+// The device's options for frame counters delivered at `speed` × real time.
+paced_device::PacedDeviceOptions AtSpeed(double speed);
+
 // Without a file the device delivers frame counters: frame n holds n,
 // little-endian, cut to the frame's width. The counter of frame `index`.
 std::uint64_t CounterAt(const test_support::Bytes& audio, std::size_t index, unsigned frameBytes);

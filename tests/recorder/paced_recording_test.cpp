@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 #include "orlesk.h"
@@ -28,71 +29,70 @@ std::int32_t Start(const fs::path& path, std::int32_t rate, std::int32_t bits) {
 
 class PacedRecording : public ::testing::Test {
  protected:
+  // Makes the device "default" with these options and starts recording
+  // from it.
+  std::int32_t StartFrom(const paced_device::PacedDeviceOptions& options, std::int32_t rate,
+                         std::int32_t bits) {
+    microphone_.emplace(options);
+    return Start(path_, rate, bits);
+  }
+  std::optional<paced_device::PacedDeviceReport> report() const { return microphone_->report(); }
+
   // A test that failed half-way leaves no recording to the next.
   void TearDown() override { [[maybe_unused]] const std::int32_t stopped = StopRecordingWav(); }
+
+  ScratchFolder dir_;
+  const fs::path path_ = dir_ / "recording.wav";
+  std::optional<PacedMicrophone> microphone_;
 };
 
 TEST_F(PacedRecording, StopKeepsEveryFrameTheDeviceCaptured) {
-  paced_device::PacedDeviceOptions options;
-  options.speed = 1;
-  PacedMicrophone microphone(options);
-  ScratchFolder dir;
-  const fs::path path = dir / "stop.wav";
-  ASSERT_EQ(Start(path, 8000, 16), ORLESK_SUCCESS);
-  ASSERT_TRUE(WaitForAudio(path, 8000));
+  ASSERT_EQ(StartFrom(AtSpeed(1), 8000, 16), ORLESK_SUCCESS);
+  ASSERT_TRUE(WaitForAudio(path_, 8000));
   // Stop lands anywhere in a period: part of a report is in the buffer.
   std::this_thread::sleep_for(std::chrono::milliseconds(37));
   ASSERT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
 
-  const std::size_t frames = ExpectConsecutiveCounters(ExpectFinishedRecording(path, 2), 2);
-  const auto report = microphone.report();
-  ASSERT_TRUE(report);
-  EXPECT_EQ(frames, report->framesRead) << "frames read from the device never reached the file";
-  EXPECT_EQ(report->overruns, 0u);
+  const std::size_t frames = ExpectConsecutiveCounters(ExpectFinishedRecording(path_, 2), 2);
+  const auto counts = report();
+  ASSERT_TRUE(counts);
+  EXPECT_EQ(frames, counts->framesRead) << "frames read from the device never reached the file";
+  EXPECT_EQ(counts->overruns, 0u);
   // What arrived after the last read came after the stop: less than one
   // period (100 ms) of it.
-  EXPECT_LT(report->framesArrived - report->framesRead, 800u);
+  EXPECT_LT(counts->framesArrived - counts->framesRead, 800u);
 }
 
 TEST_F(PacedRecording, ADeviceThatFailsEndsTheRecordingAndStopReturnsFour) {
-  paced_device::PacedDeviceOptions options;
-  options.speed = 4;
+  paced_device::PacedDeviceOptions options = AtSpeed(4);
   options.failAfterFrames = 6000;
-  PacedMicrophone microphone(options);
-  ScratchFolder dir;
-  const fs::path path = dir / "failed.wav";
-  ASSERT_EQ(Start(path, 8000, 32), ORLESK_SUCCESS);
+  ASSERT_EQ(StartFrom(options, 8000, 32), ORLESK_SUCCESS);
   // The device fails 190 ms into the recording. The frames its ring held
   // then are gone with it: at most a period (800 frames) of them.
   std::this_thread::sleep_for(std::chrono::seconds(1));
-  ASSERT_TRUE(WaitForAudio(path, (6000 - 800) * 4));
+  ASSERT_TRUE(WaitForAudio(path_, (6000 - 800) * 4));
   EXPECT_EQ(StopRecordingWav(), ORLESK_ERROR_AUDIO_LOST);
-  const std::size_t frames = ExpectConsecutiveCounters(ExpectFinishedRecording(path, 4), 4);
-  const auto report = microphone.report();
-  ASSERT_TRUE(report);
-  EXPECT_EQ(frames, report->framesRead);
-  EXPECT_EQ(report->framesArrived, 6000u);
+  const std::size_t frames = ExpectConsecutiveCounters(ExpectFinishedRecording(path_, 4), 4);
+  const auto counts = report();
+  ASSERT_TRUE(counts);
+  EXPECT_EQ(frames, counts->framesRead);
+  EXPECT_EQ(counts->framesArrived, 6000u);
 
   // The device is opened afresh next time.
-  ASSERT_EQ(Start(path, 8000, 32), ORLESK_SUCCESS);
-  ASSERT_TRUE(WaitForAudio(path, 400 * 4));
+  ASSERT_EQ(Start(path_, 8000, 32), ORLESK_SUCCESS);
+  ASSERT_TRUE(WaitForAudio(path_, 400 * 4));
   EXPECT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
 }
 
 TEST_F(PacedRecording, ADeviceThatStopsDeliveringEndsTheRecordingAndStopReturnsFour) {
   // 10 Hz at a thousandth of real time: the first frame takes 100 s to
   // arrive. To the recorder the device has gone quiet.
-  paced_device::PacedDeviceOptions options;
-  options.speed = 0.001;
-  PacedMicrophone microphone(options);
-  ScratchFolder dir;
-  const fs::path path = dir / "quiet.wav";
-  ASSERT_EQ(Start(path, 10, 16), ORLESK_SUCCESS);
+  ASSERT_EQ(StartFrom(AtSpeed(0.001), 10, 16), ORLESK_SUCCESS);
   // The recorder gives up on a silent device after 2 s; stop then finds
   // capture over already.
   std::this_thread::sleep_for(std::chrono::milliseconds(2500));
   EXPECT_EQ(StopRecordingWav(), ORLESK_ERROR_AUDIO_LOST);
-  ExpectFinishedRecording(path, 2);
+  ExpectFinishedRecording(path_, 2);
 }
 
 // A host that forks helpers during a recording, which exit() normally: the
@@ -100,12 +100,7 @@ TEST_F(PacedRecording, ADeviceThatStopsDeliveringEndsTheRecordingAndStopReturnsF
 // thread exists only in the parent, and a lock it held would never be
 // released) nor write the parent's file.
 TEST_F(PacedRecording, ForkedChildrenThatExitLeaveTheRecordingAlone) {
-  paced_device::PacedDeviceOptions options;
-  options.speed = 8;
-  PacedMicrophone microphone(options);
-  ScratchFolder dir;
-  const fs::path path = dir / "forks.wav";
-  ASSERT_EQ(Start(path, 8000, 32), ORLESK_SUCCESS);
+  ASSERT_EQ(StartFrom(AtSpeed(8), 8000, 32), ORLESK_SUCCESS);
   constexpr int kChildren = 300;
   for (int child = 0; child < kChildren; ++child) {
     const pid_t pid = ::fork();
@@ -113,7 +108,7 @@ TEST_F(PacedRecording, ForkedChildrenThatExitLeaveTheRecordingAlone) {
     if (pid == 0) {
       // Some children try the exports first: the recording is not theirs.
       if (child % 3 == 0 && (StopRecordingWav() != ORLESK_ERROR_NOT_RECORDING ||
-                             Start(dir / "child.wav", 8000, 16) !=
+                             Start(dir_ / "child.wav", 8000, 16) !=
                                  ORLESK_ERROR_ALREADY_RECORDING)) {
         std::_Exit(3);
       }
@@ -134,13 +129,13 @@ TEST_F(PacedRecording, ForkedChildrenThatExitLeaveTheRecordingAlone) {
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
         << "child " << child << " ended with status " << status;
   }
-  EXPECT_FALSE(fs::exists(dir / "child.wav"));
+  EXPECT_FALSE(fs::exists(dir_ / "child.wav"));
   ASSERT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
 
-  const std::size_t frames = ExpectConsecutiveCounters(ExpectFinishedRecording(path, 4), 4);
-  const auto report = microphone.report();
-  ASSERT_TRUE(report);
-  EXPECT_EQ(frames, report->framesRead);
+  const std::size_t frames = ExpectConsecutiveCounters(ExpectFinishedRecording(path_, 4), 4);
+  const auto counts = report();
+  ASSERT_TRUE(counts);
+  EXPECT_EQ(frames, counts->framesRead);
   EXPECT_GT(frames, 0u);
 }
 
