@@ -30,12 +30,20 @@ std::string Command(const fs::path& path, const std::string& arguments) {
   return std::string(ORLESK_COMMAND) + " " + Quoted(path) + " " + arguments;
 }
 
-// The command under strace, with the `stall`-th write to the file (a
-// pwrite; the header is the first) held up for `stallMicroseconds`.
+// The command under strace, with calls of `call` changed by `injection`
+// (strace's -e inject=CALL:INJECTION).
+std::string WithInjection(const std::string& command, const std::string& call,
+                          const std::string& injection) {
+  return "strace -f -qq -o /dev/null --seccomp-bpf -e trace=" + call + " -e inject=" + call +
+         ":" + injection + " " + command;
+}
+
+// The command with the `stall`-th write to the file (a pwrite; the header
+// is the first) held up for `stallMicroseconds`.
 std::string WithWriteStall(const std::string& command, int stall, long stallMicroseconds) {
-  return "strace -f -qq -o /dev/null --seccomp-bpf -e trace=pwrite64 -e inject=pwrite64:"
-         "delay_enter=" + std::to_string(stallMicroseconds) + ":when=" + std::to_string(stall) +
-         " " + command;
+  return WithInjection(command, "pwrite64",
+                       "delay_enter=" + std::to_string(stallMicroseconds) +
+                           ":when=" + std::to_string(stall));
 }
 
 // The command started in the background, its stderr kept in a file.
@@ -82,6 +90,44 @@ class Background {
 std::string TextOf(const fs::path& path) {
   const Bytes bytes = ReadWholeFile(path);
   return {bytes.begin(), bytes.end()};
+}
+
+// Each file call whose failure changes the outcome, made to fail alone.
+TEST(OrleskPacedCommand, EachFailingFileCallIsReported) {
+  if (!HaveCommand("strace")) {
+    GTEST_SKIP() << "strace is not installed";
+  }
+  struct Case {
+    const char* what;
+    double speed;
+    std::string arguments;
+    std::string call;
+    std::string injection;
+    std::string message;
+  };
+  const Case cases[] = {
+      // Start empties the file (the first ftruncate) and writes the header
+      // (the first pwrite): either failing refuses the file.
+      {"truncate at start", 20, "--seconds 1", "ftruncate", "error=EIO:when=1",
+       "the file cannot be created"},
+      {"header", 20, "--seconds 1", "pwrite64", "error=ENOSPC:when=1",
+       "the file cannot be created"},
+      // Ten frames a second at a thousandth of real time: no audio, so the
+      // writes after the header are the sizes at stop.
+      {"sizes at stop", 0.001, "--rate 10 --seconds 0.5", "pwrite64", "error=EIO:when=2+",
+       "writing the file failed"},
+      // The command cuts what the stop added past the length asked for.
+      {"cut to length", 20, "--seconds 1", "ftruncate", "error=EIO:when=2",
+       "cannot cut the recording"},
+  };
+  for (const Case& c : cases) {
+    PacedMicrophone microphone(AtSpeed(c.speed));
+    ScratchFolder dir;
+    const CommandResult result = RunCommand(
+        WithInjection(Command(dir / "x.wav", c.arguments + " 2>&1"), c.call, c.injection));
+    EXPECT_EQ(result.exitCode, 1) << c.what << ": " << result.output;
+    EXPECT_NE(result.output.find(c.message), std::string::npos) << c.what << ": " << result.output;
+  }
 }
 
 // The command recording in the background until a signal ends it.
