@@ -44,7 +44,7 @@ int FrameSource::Fill(std::uint64_t first, std::size_t count, unsigned frameByte
   for (std::size_t frame = 0; frame < count; ++frame) {
     const std::uint64_t number = first + frame;
     for (unsigned byte = 0; byte < frameBytes; ++byte) {
-      *destination++ = byte < 8 ? static_cast<std::uint8_t>(number >> (8 * byte)) : 0;
+      *destination++ = static_cast<std::uint8_t>(byte < 8 ? number >> (8 * byte) : 0);
     }
   }
   return 0;
