@@ -88,7 +88,7 @@ Bytes CounterFrames(std::uint64_t first, std::size_t count, unsigned frameBytes)
   bytes.reserve(count * frameBytes);
   for (std::uint64_t number = first; number < first + count; ++number) {
     for (unsigned byte = 0; byte < frameBytes; ++byte) {
-      bytes.push_back(byte < 8 ? static_cast<std::uint8_t>(number >> (8 * byte)) : 0);
+      bytes.push_back(static_cast<std::uint8_t>(byte < 8 ? number >> (8 * byte) : 0));
     }
   }
   return bytes;
