@@ -31,11 +31,12 @@ std::string Command(const fs::path& path, const std::string& arguments) {
 }
 
 // The command under strace, with calls of `call` changed by `injection`
-// (strace's -e inject=CALL:INJECTION).
+// (strace's -e inject=CALL:INJECTION). LeakSanitizer, in a sanitizer
+// build, cannot work under ptrace and is turned off.
 std::string WithInjection(const std::string& command, const std::string& call,
                           const std::string& injection) {
-  return "strace -f -qq -o /dev/null --seccomp-bpf -e trace=" + call + " -e inject=" + call +
-         ":" + injection + " " + command;
+  return "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 strace -f -qq -o /dev/null "
+         "--seccomp-bpf -e trace=" + call + " -e inject=" + call + ":" + injection + " " + command;
 }
 
 // The command with the `stall`-th write to the file (a pwrite; the header
