@@ -45,37 +45,41 @@ struct Source {
 // gtest names a case by this.
 void PrintTo(const Source& source, std::ostream* out) { *out << source.name; }
 
-std::optional<Samples> LibsndfileExtensibleWithTitle(const fs::path& path) {
+// Writes `frames` frames of a ramp with libsndfile in `format`, a string
+// set before the samples (it goes before the data chunk) or after them (it
+// goes after).
+void WriteWithLibsndfile(const fs::path& path, int format, int rate, int channels, int frames,
+                         int stringType, bool stringFirst) {
   SF_INFO info{};
-  info.samplerate = 32000;
-  info.channels = 2;
-  info.format = SF_FORMAT_WAVEX | SF_FORMAT_PCM_32;
+  info.samplerate = rate;
+  info.channels = channels;
+  info.format = format;
   SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-  sf_set_string(file, SF_STR_TITLE, "tone");
-  std::vector<int> frames(2 * 3000);
-  for (std::size_t i = 0; i < frames.size(); ++i) {
-    frames[i] = static_cast<int>(i * 1000003u);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  if (stringFirst) {
+    sf_set_string(file, stringType, "slow it down");
   }
-  sf_writef_int(file, frames.data(), 3000);
+  std::vector<int> samples(static_cast<std::size_t>(frames * channels));
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    samples[i] = static_cast<int>(i * 1000003u);
+  }
+  sf_writef_int(file, samples.data(), frames);
+  if (!stringFirst) {
+    sf_set_string(file, stringType, "slow it down");
+  }
   sf_close(file);
+}
+
+std::optional<Samples> LibsndfileExtensibleWithTitle(const fs::path& path) {
+  WriteWithLibsndfile(path, SF_FORMAT_WAVEX | SF_FORMAT_PCM_32, 32000, 2, 3000, SF_STR_TITLE, true);
   return std::nullopt;
 }
 
-// 8-bit mono with an odd frame count: a pad byte, then the comment's LIST
-// chunk, which libsndfile writes after the data when it is set last.
+// 8-bit mono with an odd frame count: a pad byte after the data, then the
+// comment's LIST chunk.
 std::optional<Samples> LibsndfileCommentAfterOddData(const fs::path& path) {
-  SF_INFO info{};
-  info.samplerate = 11025;
-  info.channels = 1;
-  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_U8;
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-  std::vector<short> frames(3001);
-  for (std::size_t i = 0; i < frames.size(); ++i) {
-    frames[i] = static_cast<short>(i * 37u);
-  }
-  sf_writef_short(file, frames.data(), 3001);
-  sf_set_string(file, SF_STR_COMMENT, "slow it down");
-  sf_close(file);
+  WriteWithLibsndfile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 11025, 1, 3001, SF_STR_COMMENT,
+                      false);
   return std::nullopt;
 }
 
