@@ -177,11 +177,17 @@ TEST(LayoutText, NamesSamplesTheSpeedEffectCannotCompute) {
       {format(0xFFFE, 1, 24, 6), nullptr},
   };
   for (const auto& c : cases) {
-    const auto what = tavrel_tool::UncomputableSamples(c.format);
+    const auto what = tavrel_tool::UncomputableSamples(c.format, 50);
     ASSERT_EQ(what.has_value(), c.what != nullptr) << (c.what ? c.what : what->c_str());
     if (what) {
       EXPECT_NE(what->find(c.what), std::string::npos) << *what;
     }
+  }
+  // Other integer widths are only interpolated below 100; at 100 and above
+  // whole frames move unchanged.
+  for (const std::int32_t speed : {100, 150}) {
+    EXPECT_FALSE(tavrel_tool::UncomputableSamples(format(1, 1, 12), speed).has_value()) << speed;
+    EXPECT_TRUE(tavrel_tool::UncomputableSamples(format(3, 3, 32), speed).has_value()) << speed;
   }
 }
 

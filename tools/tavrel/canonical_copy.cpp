@@ -1,12 +1,13 @@
 #include "canonical_copy.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <vector>
 
-#include "wav_header.h"
+#include "little_endian.h"
 
 namespace tavrel_tool {
 
@@ -22,16 +23,29 @@ std::string Failure(const std::string& what, int error) {
   return what + ": " + std::strerror(error);
 }
 
-wav::WavHeader CanonicalHeader(const WavLayout& layout) {
+using CanonicalHeader = std::array<std::uint8_t, kCanonicalHeaderSize>;
+
+// The 44-byte header of `layout`'s format with the source's own field
+// values, even where they disagree with each other: the library is to see
+// what a canonical file with these samples would hold.
+CanonicalHeader ComposeHeader(const WavLayout& layout) {
   const WavFormat& format = layout.format;
-  wav::WavHeader header = wav::ComposeWavHeader(static_cast<std::int32_t>(format.sampleRate),
-                                                format.bitsPerSample, format.channels);
-  // The source's own values, even where they disagree with the other
-  // fields: the library is to see what a canonical file with these
-  // samples would hold.
-  wav::WriteLe32(&header[wav::kByteRateOffset], format.byteRate);
-  wav::WriteLe16(&header[wav::kBlockAlignOffset], format.blockAlign);
-  wav::SetWavSizes(header, layout.dataSize);
+  // Sizes too large for the 32-bit fields saturate, as the library's do.
+  const auto dataSize =
+      static_cast<std::uint32_t>(std::min<std::uint64_t>(layout.dataSize, 0xFFFFFFFFu - 36));
+  CanonicalHeader header{};
+  std::memcpy(&header[0], "RIFF", 4);
+  WriteLe32(&header[4], dataSize + 36);
+  std::memcpy(&header[8], "WAVEfmt ", 8);
+  WriteLe32(&header[16], 16);
+  WriteLe16(&header[20], kFormatPcm);
+  WriteLe16(&header[22], format.channels);
+  WriteLe32(&header[24], format.sampleRate);
+  WriteLe32(&header[28], format.byteRate);
+  WriteLe16(&header[32], format.blockAlign);
+  WriteLe16(&header[34], format.bitsPerSample);
+  std::memcpy(&header[36], "data", 4);
+  WriteLe32(&header[40], dataSize);
   return header;
 }
 
@@ -39,7 +53,7 @@ wav::WavHeader CanonicalHeader(const WavLayout& layout) {
 
 std::optional<std::string> WriteCanonicalCopy(const std::filesystem::path& source,
                                               const WavLayout& layout, std::FILE* out) {
-  const wav::WavHeader header = CanonicalHeader(layout);
+  const CanonicalHeader header = ComposeHeader(layout);
   if (std::fwrite(header.data(), 1, header.size(), out) != header.size()) {
     return Failure("writing the copy failed", errno);
   }

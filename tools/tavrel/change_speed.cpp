@@ -62,7 +62,7 @@ void WarnIfNotCanonical(const SpeedChange& change, const WavReading& reading) {
   } else if (reading.outcome == WavReading::Outcome::kLayout) {
     if (!IsCanonical(reading.layout)) {
       reason = "its 'data' chunk is " + LayoutDifferences(reading.layout);
-    } else if (const auto samples = UncomputableSamples(reading.layout.format)) {
+    } else if (const auto samples = UncomputableSamples(reading.layout.format, change.speed)) {
       reason = "it holds " + *samples;
       result = "will not hold the right samples";
     }
@@ -132,7 +132,7 @@ int ChangeSpeed(const SpeedChange& change) {
     case WavReading::Outcome::kLayout: break;
   }
   const WavFormat& format = reading.layout.format;
-  if (const std::optional<std::string> samples = UncomputableSamples(format)) {
+  if (const std::optional<std::string> samples = UncomputableSamples(format, change.speed)) {
     return Refuse(change, "holds " + *samples, format.bitsPerSample);
   }
   // Below speed 1 the library refuses before it touches any file: no copy

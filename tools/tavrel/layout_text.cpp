@@ -55,7 +55,7 @@ std::string ShellQuoted(const std::string& text) {
 
 }  // namespace
 
-std::optional<std::string> UncomputableSamples(const WavFormat& format) {
+std::optional<std::string> UncomputableSamples(const WavFormat& format, std::int32_t speed) {
   const unsigned bits = format.bitsPerSample;
   if (format.sampleFormat == kFormatFloat) {
     return std::to_string(bits) + "-bit float samples";
@@ -69,7 +69,7 @@ std::optional<std::string> UncomputableSamples(const WavFormat& format) {
     std::snprintf(text, sizeof text, "audio of format 0x%04X", format.sampleFormat);
     return name != nullptr ? std::string(name) + " audio" : std::string(text);
   }
-  if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
+  if (speed < 100 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
     return std::to_string(bits) + "-bit integer samples";
   }
   if (format.channels == 0 || format.blockAlign == 0) {

@@ -10,9 +10,12 @@
 
 namespace tavrel_tool {
 
-// What the samples are when the speed effect cannot compute them, e.g.
-// "32-bit float samples"; nothing for 8-, 16-, 24- or 32-bit integer PCM.
-std::optional<std::string> UncomputableSamples(const WavFormat& format);
+// What the samples are when the speed effect cannot compute them at
+// `speed`, e.g. "32-bit float samples"; nothing for 8-, 16-, 24- or 32-bit
+// integer PCM. Integer PCM of other widths is computable above 100 and at
+// 100, where whole frames are moved, but not below, where samples are
+// interpolated.
+std::optional<std::string> UncomputableSamples(const WavFormat& format, std::int32_t speed);
 
 // How the file departs from the 44-byte layout, as phrases that follow
 // "'data' ...": "past a LIST chunk", "of unknown size (to the end of the

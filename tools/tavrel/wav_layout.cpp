@@ -10,7 +10,7 @@
 #include <optional>
 #include <utility>
 
-#include "wav_header.h"
+#include "little_endian.h"
 
 namespace tavrel_tool {
 
@@ -32,10 +32,6 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 bool IsTag(const std::uint8_t* bytes, const char* tag) {
   return std::memcmp(bytes, tag, std::strlen(tag)) == 0;
-}
-
-std::uint64_t ReadLe64(const std::uint8_t* bytes) {
-  return wav::ReadLe32(bytes) | (std::uint64_t{wav::ReadLe32(bytes + 4)} << 32);
 }
 
 // RIFF chunk ids are four printable ASCII characters.
@@ -148,7 +144,7 @@ WavReading ChunkWalk::Run() {
     if (!ReadAt(at, header.data(), header.size())) {
       return Unreadable();
     }
-    const std::uint32_t size = wav::ReadLe32(header.data() + 4);
+    const std::uint32_t size = ReadLe32(header.data() + 4);
     const std::uint64_t body = at + kChunkHeaderSize;
     std::uint64_t length = size;
     if (IsTag(header.data(), "data") && !haveData_) {
@@ -201,19 +197,19 @@ std::optional<WavReading> ChunkWalk::ReadFormat(std::uint64_t body, std::uint32_
   }
   WavFormat& format = layout_.format;
   format.chunkSize = size;
-  format.formatTag = wav::ReadLe16(&bytes[0]);
-  format.channels = wav::ReadLe16(&bytes[2]);
-  format.sampleRate = wav::ReadLe32(&bytes[4]);
-  format.byteRate = wav::ReadLe32(&bytes[8]);
-  format.blockAlign = wav::ReadLe16(&bytes[12]);
-  format.bitsPerSample = wav::ReadLe16(&bytes[14]);
+  format.formatTag = ReadLe16(&bytes[0]);
+  format.channels = ReadLe16(&bytes[2]);
+  format.sampleRate = ReadLe32(&bytes[4]);
+  format.byteRate = ReadLe32(&bytes[8]);
+  format.blockAlign = ReadLe16(&bytes[12]);
+  format.bitsPerSample = ReadLe16(&bytes[14]);
   format.sampleFormat = format.formatTag;
   if (format.formatTag == kFormatExtensible) {
     // cbSize (offset 16) covers valid bits, channel mask and the GUID.
-    const bool complete = wanted == kExtensibleFormatSize && wav::ReadLe16(&bytes[16]) >= 22;
+    const bool complete = wanted == kExtensibleFormatSize && ReadLe16(&bytes[16]) >= 22;
     const bool standard = complete && std::equal(kSubformatGuidTail.begin(),
                                                  kSubformatGuidTail.end(), bytes.begin() + 26);
-    format.sampleFormat = standard ? wav::ReadLe16(&bytes[24]) : 0;
+    format.sampleFormat = standard ? ReadLe16(&bytes[24]) : 0;
   }
   haveFormat_ = true;
   return std::nullopt;
@@ -281,7 +277,7 @@ WavReading ReadWavLayout(const std::filesystem::path& path) {
 
 bool IsCanonical(const WavLayout& layout) {
   return !layout.rf64 && layout.format.chunkSize == kPlainFormatSize &&
-         layout.format.formatTag == kFormatPcm && layout.dataOffset == wav::kHeaderSize &&
+         layout.format.formatTag == kFormatPcm && layout.dataOffset == kCanonicalHeaderSize &&
          layout.chunksBeforeData.count == 0 && layout.BytesAfterData() == 0;
 }
 

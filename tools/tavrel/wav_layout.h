@@ -12,6 +12,9 @@
 
 namespace tavrel_tool {
 
+// The plain layout the library reads: a 16-byte 'fmt ' chunk, then 'data'.
+inline constexpr std::uint64_t kCanonicalHeaderSize = 44;
+
 inline constexpr std::uint16_t kFormatPcm = 0x0001;
 inline constexpr std::uint16_t kFormatExtensible = 0xFFFE;
 

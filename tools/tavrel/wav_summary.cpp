@@ -23,7 +23,9 @@ std::string DescribeWav(const WavReading& reading) {
   std::snprintf(text, sizeof text, "%u Hz, %u ch, %u bit, %llu frames, %.3f s", format.sampleRate,
                 unsigned{format.channels}, unsigned{format.bitsPerSample},
                 static_cast<unsigned long long>(frames), seconds);
-  const std::optional<std::string> uncomputable = UncomputableSamples(format);
+  // Samples of a kind the speed effect computes at no speed: speed 100
+  // moves whole frames and computes nothing.
+  const std::optional<std::string> uncomputable = UncomputableSamples(format, 100);
   return uncomputable ? std::string(text) + " (" + *uncomputable + ")" : std::string(text);
 }
 
