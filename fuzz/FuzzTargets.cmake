@@ -16,6 +16,9 @@ function(tavrel_add_fuzz_targets engine)
   add_executable(speed_effect_fuzzer
     ${dir}/speed_effect_fuzzer.cpp ${PROJECT_SOURCE_DIR}/speed/tavrel_exports.cpp)
   target_link_libraries(speed_effect_fuzzer PRIVATE tavrel_core test_support project_flags)
+  # Compiled as the library compiles it: on Windows the header would
+  # otherwise declare the function imported from tavrel.dll.
+  target_compile_definitions(speed_effect_fuzzer PRIVATE TAVREL_BUILDING_LIBRARY)
 
   add_executable(narrow_path_fuzzer ${dir}/narrow_path_fuzzer.cpp)
   target_link_libraries(narrow_path_fuzzer PRIVATE common test_support project_flags)

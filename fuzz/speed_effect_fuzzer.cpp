@@ -195,8 +195,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const test_support::ScratchFolder scratch(test_support::ScratchFolder::Medium::kMemory);
   static const std::filesystem::path sourcePath = scratch / "source.wav";
   static const std::filesystem::path destinationPath = scratch / "destination.wav";
-  static const std::u16string wideSource = test_support::Utf16Path(sourcePath);
-  static const std::u16string wideDestination = test_support::Utf16Path(destinationPath);
+  static const test_support::HostString wideSource = test_support::HostPath(sourcePath);
+  static const test_support::HostString wideDestination = test_support::HostPath(destinationPath);
 
   test_support::WriteWholeFile(sourcePath, input.source);
   std::error_code ignored;

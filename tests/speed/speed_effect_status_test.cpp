@@ -1,11 +1,17 @@
 // Every status of ApplySpeedEffectToWav and the state of both files after it.
+// The cases that need POSIX (an address-space limit, /dev/full,
+// /proc/self/mem, symbolic links, permissions that bind) run on Linux;
+// tests/windows has Windows' own.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 #include "tavrel.h"
 #include "test_files.h"
@@ -15,6 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace test_support;
 
+#if !defined(_WIN32)
 // Runs the call with at most 1 GiB of address space and exits with its
 // status.
 [[noreturn]] void ExitWithStatusInSmallAddressSpace(const fs::path& from, const fs::path& to,
@@ -22,8 +29,9 @@ using namespace test_support;
   const rlim_t oneGibibyte = rlim_t{1} << 30;
   const rlimit limit{oneGibibyte, oneGibibyte};
   ::setrlimit(RLIMIT_AS, &limit);
-  std::_Exit(ApplySpeedEffectToWav(Utf16Path(from).c_str(), Utf16Path(to).c_str(), speed));
+  std::_Exit(ApplySpeedEffectToWav(HostPath(from).c_str(), HostPath(to).c_str(), speed));
 }
+#endif
 
 class SpeedEffectStatus : public ::testing::Test {
  protected:
@@ -35,7 +43,7 @@ class SpeedEffectStatus : public ::testing::Test {
   }
 
   std::int32_t Apply(const fs::path& from, const fs::path& to, std::int32_t speed) {
-    return ApplySpeedEffectToWav(Utf16Path(from).c_str(), Utf16Path(to).c_str(), speed);
+    return ApplySpeedEffectToWav(HostPath(from).c_str(), HostPath(to).c_str(), speed);
   }
 
   void ExpectSourceUnchanged() { EXPECT_EQ(ReadWholeFile(source_), sourceBytes_); }
@@ -56,14 +64,14 @@ TEST_F(SpeedEffectStatus, SpeedBelowOneTouchesNoFile) {
 }
 
 TEST_F(SpeedEffectStatus, SourceThatCannotBeOpenedLeavesTheDestinationAlone) {
-  const char16_t unpaired[] = {u'x', 0xD800, u'.', u'w', 0};
+  const HostChar unpaired[] = {u'x', 0xD800, u'.', u'w', 0};
   // A destination that exists already must keep its bytes.
   WriteWholeFile(destination_, Bytes{1, 2, 3});
   EXPECT_EQ(Apply(folder_ / "missing.wav", destination_, 100), TAVREL_ERROR_SOURCE);
   EXPECT_EQ(Apply(folder_.path(), destination_, 100), TAVREL_ERROR_SOURCE);  // a directory
-  EXPECT_EQ(ApplySpeedEffectToWav(nullptr, Utf16Path(destination_).c_str(), 100),
+  EXPECT_EQ(ApplySpeedEffectToWav(nullptr, HostPath(destination_).c_str(), 100),
             TAVREL_ERROR_SOURCE);
-  EXPECT_EQ(ApplySpeedEffectToWav(unpaired, Utf16Path(destination_).c_str(), 100),
+  EXPECT_EQ(ApplySpeedEffectToWav(unpaired, HostPath(destination_).c_str(), 100),
             TAVREL_ERROR_SOURCE);
   EXPECT_EQ(ReadWholeFile(destination_), (Bytes{1, 2, 3}));
 
@@ -72,6 +80,7 @@ TEST_F(SpeedEffectStatus, SourceThatCannotBeOpenedLeavesTheDestinationAlone) {
   EXPECT_FALSE(fs::exists(destination_));
 }
 
+#if !defined(_WIN32)
 TEST_F(SpeedEffectStatus, UnreadableSourceIsRefused) {
   if (::geteuid() == 0) {
     GTEST_SKIP() << "root reads any file";
@@ -80,23 +89,27 @@ TEST_F(SpeedEffectStatus, UnreadableSourceIsRefused) {
   EXPECT_EQ(Apply(source_, destination_, 100), TAVREL_ERROR_SOURCE);
   EXPECT_FALSE(fs::exists(destination_));
 }
+#endif
 
 TEST_F(SpeedEffectStatus, DestinationThatCannotBeCreatedIsRefused) {
-  const char16_t unpaired[] = {0xDC00, u'.', u'w', 0};
+  const HostChar unpaired[] = {0xDC00, u'.', u'w', 0};
   EXPECT_EQ(Apply(source_, folder_ / "no-such-folder" / "out.wav", 100), TAVREL_ERROR_DESTINATION);
   EXPECT_EQ(Apply(source_, folder_.path(), 100), TAVREL_ERROR_DESTINATION);  // a directory
-  EXPECT_EQ(ApplySpeedEffectToWav(Utf16Path(source_).c_str(), nullptr, 100),
+  EXPECT_EQ(ApplySpeedEffectToWav(HostPath(source_).c_str(), nullptr, 100),
             TAVREL_ERROR_DESTINATION);
-  EXPECT_EQ(ApplySpeedEffectToWav(Utf16Path(source_).c_str(), unpaired, 100),
+  EXPECT_EQ(ApplySpeedEffectToWav(HostPath(source_).c_str(), unpaired, 100),
             TAVREL_ERROR_DESTINATION);
   ExpectSourceUnchanged();
 }
 
 TEST_F(SpeedEffectStatus, DestinationThatIsTheSourceIsRefusedBeforeTruncating) {
   fs::create_hard_link(source_, folder_ / "hard.wav");
+  std::vector<fs::path> spellings{source_, folder_ / "hard.wav", folder_ / "." / "source.wav"};
+#if !defined(_WIN32)
   fs::create_symlink(source_, folder_ / "soft.wav");
-  for (const fs::path& same : {source_, folder_ / "hard.wav", folder_ / "soft.wav",
-                               folder_ / "." / "source.wav"}) {
+  spellings.push_back(folder_ / "soft.wav");
+#endif
+  for (const fs::path& same : spellings) {
     for (const std::int32_t speed : {50, 100, 200}) {
       EXPECT_EQ(Apply(source_, same, speed), TAVREL_ERROR_DESTINATION) << same;
       ExpectSourceUnchanged();
@@ -139,6 +152,7 @@ TEST_F(SpeedEffectStatus, RateThatWouldOverflowWhenScaledIsRefused) {
   EXPECT_EQ(Apply(source_, destination_, 100), TAVREL_ERROR_UNSUPPORTED);
 }
 
+#if !defined(_WIN32)
 TEST_F(SpeedEffectStatus, WorkBufferThatCannotBeAllocatedLeavesTheHeaderOnly) {
   // At speed 1 the output area of 65535-byte frames is 65535 × 102402
   // bytes, which a 1 GiB address space cannot hold. The limit is set in a
@@ -174,5 +188,6 @@ TEST_F(SpeedEffectStatus, ReadErrorOnTheSourceIsAnError) {
   // Reading this process's memory file from offset 0 fails with EIO.
   EXPECT_EQ(Apply("/proc/self/mem", destination_, 100), TAVREL_ERROR_IO);
 }
+#endif
 
 }  // namespace
