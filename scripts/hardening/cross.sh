@@ -39,4 +39,4 @@ cmake --build "$build" -j "$(hardening_jobs)" --target tavrel "${targets[@]}"
 # test that shrinks the address space to make an allocation fail cannot
 # work under it; on real hardware it would.
 ctest --test-dir "$build" --output-on-failure -j "$(hardening_jobs)" --timeout 900 \
-  -LE 'alsa|host_tools' -E 'tavrel_reader_tests|WorkBufferThatCannotBeAllocated'
+  -LE 'alsa|host_tools' -E 'tavrel_reader_tests|LimitedAddressSpace'

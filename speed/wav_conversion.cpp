@@ -1,0 +1,196 @@
+#include "wav_conversion.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+
+#include "block_resampling.h"
+#include "output_gather.h"
+#include "tavrel.h"
+#include "wav_header.h"
+
+namespace tavrel {
+
+namespace {
+
+// Output is handed to the destination this much at a time: few system
+// calls, and the buffer still fits the processor's second-level cache.
+constexpr std::size_t kGatherBytes = std::size_t{1} << 18;
+
+using Bytes = std::unique_ptr<std::uint8_t[]>;
+
+// Multiplies the 32-bit signed field at `offset` by speed / 100, truncating
+// toward zero. False when the product leaves the 32-bit signed range.
+bool ScaleRateField(wav::WavHeader& header, std::size_t offset, std::int32_t speed) {
+  const auto rate = static_cast<std::int32_t>(wav::ReadLe32(&header[offset]));
+  const std::int64_t product = std::int64_t{rate} * speed;
+  if (product < std::numeric_limits<std::int32_t>::min() ||
+      product > std::numeric_limits<std::int32_t>::max()) {
+    return false;
+  }
+  wav::WriteLe32(&header[offset], static_cast<std::uint32_t>(product / 100));
+  return true;
+}
+
+FrameLayout ReadFrameLayout(const wav::WavHeader& header) {
+  return {wav::ReadLe16(&header[wav::kChannelsOffset]),
+          wav::ReadLe16(&header[wav::kBlockAlignOffset]),
+          wav::ReadLe16(&header[wav::kBitsPerSampleOffset])};
+}
+
+// The frames a speed makes of `frames` source frames, block by block.
+std::uint64_t OutputFrames(std::uint64_t frames, std::int32_t speed) {
+  const std::uint64_t fullBlocks = frames / kFramesPerBlock;
+  const auto lastBlock = static_cast<std::uint32_t>(frames % kFramesPerBlock);
+  return fullBlocks * ResampledFrameCount(kFramesPerBlock, speed) +
+         ResampledFrameCount(lastBlock, speed);
+}
+
+// The output buffer: large enough for the header and a frame (at 100, a
+// block, which is read straight into it), as large as kGatherBytes
+// otherwise, but no larger than the whole output of a source of known size.
+std::size_t GatherBytes(const FrameLayout& layout, std::int32_t speed,
+                        std::optional<std::uint64_t> sourceBytes) {
+  const std::size_t frame = layout.blockAlign;
+  const std::size_t least = wav::kHeaderSize + frame;
+  std::uint64_t wanted =
+      std::max(kGatherBytes, speed == 100 ? wav::kHeaderSize + frame * kFramesPerBlock : least);
+  if (sourceBytes && *sourceBytes >= wav::kHeaderSize) {
+    const std::uint64_t sourceFrames = (*sourceBytes - wav::kHeaderSize) / frame;
+    wanted = std::min(wanted, wav::kHeaderSize + OutputFrames(sourceFrames, speed) * frame);
+  }
+  return std::max(least, static_cast<std::size_t>(wanted));
+}
+
+// The work buffers of one call. A call holds at most one input block, the
+// output buffer and the positions or picks of one block's output: about
+// two input blocks and a few MiB whatever the header says.
+struct WorkBuffers {
+  explicit WorkBuffers(DestinationStream& destination) : output(destination) {}
+
+  bool Allocate(const FrameLayout& layout, std::int32_t speed,
+                std::optional<std::uint64_t> sourceBytes) {
+    if (speed != 100) {
+      input.reset(new (std::nothrow) std::uint8_t[std::size_t{kFramesPerBlock} * layout.blockAlign]);
+      if (!input) {
+        return false;
+      }
+    }
+    if (speed < 100 && !positions.Allocate(speed)) {
+      return false;
+    }
+    if (speed > 100 && !picks.Compute(speed)) {
+      return false;
+    }
+    return output.Allocate(GatherBytes(layout, speed, sourceBytes));
+  }
+
+  Bytes input;
+  StretchPositions positions;
+  FramePicks picks;
+  OutputGather output;
+};
+
+// Speed 100: blocks are read straight into the output buffer. Returns the
+// frames copied, or -1 when the output could not be written.
+std::int64_t CopyAllFrames(SourceStream& source, OutputGather& output, std::uint32_t width) {
+  std::int64_t total = 0;
+  for (;;) {
+    const std::uint32_t room = output.RoomForFrames(width, kFramesPerBlock);
+    if (room == 0) {
+      return -1;
+    }
+    const std::size_t frames = source.Read(output.Tail(), width, room);
+    if (frames == 0) {
+      return total;
+    }
+    output.Commit(frames * width);
+    total += static_cast<std::int64_t>(frames);
+  }
+}
+
+// Other speeds: each block is read whole, with one read, and resampled into
+// the output buffer, in pieces when its output is longer than the room
+// left. Returns the frames written, or -1 when the output could not be
+// written.
+std::int64_t ResampleAllFrames(SourceStream& source, WorkBuffers& buffers,
+                               const FrameLayout& layout, std::int32_t speed) {
+  const std::uint32_t width = layout.blockAlign;
+  std::int64_t total = 0;
+  for (;;) {
+    // A trailing piece shorter than a frame is not a frame and is dropped.
+    const auto frames =
+        static_cast<std::uint32_t>(source.Read(buffers.input.get(), width, kFramesPerBlock));
+    if (frames == 0) {
+      return total;
+    }
+    const std::uint32_t count = ResampledFrameCount(frames, speed);
+    if (speed < 100) {
+      buffers.positions.ComputeUpTo(count);
+    }
+    for (std::uint32_t done = 0; done < count;) {
+      const std::uint32_t take = buffers.output.RoomForFrames(width, count - done);
+      if (take == 0) {
+        return -1;
+      }
+      if (speed > 100) {
+        ShrinkFrames(buffers.input.get(), frames, width, buffers.picks, done, done + take,
+                     buffers.output.Tail());
+      } else {
+        StretchFrames(buffers.input.get(), frames, layout, buffers.positions, done, done + take,
+                      buffers.output.Tail());
+      }
+      buffers.output.Commit(std::size_t{take} * width);
+      done += take;
+    }
+    total += count;
+  }
+}
+
+}  // namespace
+
+std::int32_t ConvertWav(SourceStream& source, DestinationStream& destination, std::int32_t speed,
+                        std::optional<std::uint64_t> sourceBytes) {
+  wav::WavHeader header{};
+  if (source.Read(header.data(), 1, header.size()) != header.size()) {
+    return source.Failed() ? TAVREL_ERROR_IO : TAVREL_ERROR_SHORT_HEADER;
+  }
+  const FrameLayout layout = ReadFrameLayout(header);
+  // Both refusals come before anything is written, so the destination stays
+  // empty.
+  if (speed < 100 && !SamplesFitInFrame(layout)) {
+    return TAVREL_ERROR_UNSUPPORTED;
+  }
+  if (!ScaleRateField(header, wav::kSampleRateOffset, speed) ||
+      !ScaleRateField(header, wav::kByteRateOffset, speed)) {
+    return TAVREL_ERROR_UNSUPPORTED;
+  }
+  // A block align of 0 holds no frames at all: there is nothing to read.
+  if (layout.blockAlign == 0) {
+    wav::SetWavSizes(header, 0);
+    return destination.Append(header.data(), header.size()) ? TAVREL_SUCCESS : TAVREL_ERROR_IO;
+  }
+
+  WorkBuffers buffers(destination);
+  if (!buffers.Allocate(layout, speed, sourceBytes)) {
+    // The destination keeps the header alone, with the source's size fields.
+    return destination.Append(header.data(), header.size()) ? TAVREL_ERROR_NO_MEMORY
+                                                            : TAVREL_ERROR_IO;
+  }
+  // The header goes out with the first frames and is rewritten at the end.
+  std::memcpy(buffers.output.Tail(), header.data(), header.size());
+  buffers.output.Commit(header.size());
+
+  const std::int64_t frames = speed == 100
+                                  ? CopyAllFrames(source, buffers.output, layout.blockAlign)
+                                  : ResampleAllFrames(source, buffers, layout, speed);
+  if (frames < 0 || source.Failed() || !buffers.output.Flush()) {
+    return TAVREL_ERROR_IO;
+  }
+  wav::SetWavSizes(header, static_cast<std::uint64_t>(frames) * layout.blockAlign);
+  return destination.WriteAt(0, header.data(), header.size()) ? TAVREL_SUCCESS : TAVREL_ERROR_IO;
+}
+
+}  // namespace tavrel
