@@ -182,6 +182,30 @@ TEST(StretchBlock, PositionIsScaledByTheConstantOneHundredth) {
   EXPECT_EQ(out[57], 57);
 }
 
+TEST(StretchBlock, SixteenBitSamplesAreInterpolatedInSinglePrecision) {
+  // At speed 1, output frame 7 lies at 0.07 between samples -15 and 85. In
+  // single precision 100 × 0.07f + -15 comes to exactly -8; in double
+  // precision, 100 × 0.07 is just over 7 and the sum truncates to -7. The
+  // 24-bit rule is the double one. Frame 15 (at 0.15, between -31 and 69)
+  // rounds the other way: -15 in single precision, -16 in double. The rest
+  // of the full block lets the wide kernels take these frames too.
+  for (const auto path : {tavrel::VectorPath::kPortable, tavrel::VectorPath::kAvx2,
+                          tavrel::VectorPath::kAvx512}) {
+    if (!tavrel::CanUseVectorPath(path)) {
+      continue;
+    }
+    std::vector<std::int64_t> values(1024, 0);
+    values[0] = -15;
+    values[1] = 85;
+    EXPECT_EQ(Samples(Resample(Pack(values, 2), kMono16, 1, path), 2, true)[7], -8);
+    EXPECT_EQ(Samples(Resample(Pack(values, 3), kMono24, 1, path), 3, true)[7], -7);
+    values[0] = -31;
+    values[1] = 69;
+    EXPECT_EQ(Samples(Resample(Pack(values, 2), kMono16, 1, path), 2, true)[15], -15);
+    EXPECT_EQ(Samples(Resample(Pack(values, 3), kMono24, 1, path), 3, true)[15], -16);
+  }
+}
+
 TEST(StretchBlock, ThirtyTwoBitSamplesFarApartInterpolateWithoutWrapping) {
   const std::int64_t lowest = -2147483648LL;
   const std::int64_t highest = 2147483647LL;

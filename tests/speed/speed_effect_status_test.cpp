@@ -1,13 +1,18 @@
 // Every status of ApplySpeedEffectToWav and the state of both files after it.
 #include <gtest/gtest.h>
 
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "tavrel.h"
 #include "test_files.h"
@@ -116,6 +121,71 @@ TEST_F(SpeedEffectStatus, DestinationThatIsTheSourceIsRefusedBeforeTruncating) {
   }
 }
 
+// Exit statuses of the child below besides the call's own.
+constexpr int kNoMountNamespace = 77;
+constexpr int kWrongOutput = 78;
+
+// In a mount namespace of its own, so that it may mount file systems
+// without touching the machine's: one fresh tmpfs for the source and one for
+// the destination. Each file is the first of its file system, so on Linux
+// 5.9 and later both get the same inode number on different devices.
+[[noreturn]] void ExitAfterConvertingAcrossTwoFreshFileSystems(const fs::path& first,
+                                                              const fs::path& second,
+                                                              const Bytes& sourceBytes) {
+  const uid_t user = ::getuid();
+  const gid_t group = ::getgid();
+  if (::unshare(CLONE_NEWNS) != 0) {
+    // Without privilege: a user namespace first, in which this user is root.
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
+      std::_Exit(kNoMountNamespace);
+    }
+    std::ofstream("/proc/self/setgroups") << "deny";
+    std::ofstream("/proc/self/uid_map") << "0 " << user << " 1";
+    std::ofstream("/proc/self/gid_map") << "0 " << group << " 1";
+  }
+  if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+      ::mount("tavrel-first", first.c_str(), "tmpfs", 0, "size=1m") != 0 ||
+      ::mount("tavrel-second", second.c_str(), "tmpfs", 0, "size=1m") != 0) {
+    std::_Exit(kNoMountNamespace);
+  }
+  const fs::path source = first / "source.wav";
+  const fs::path destination = second / "destination.wav";
+  WriteWholeFile(source, sourceBytes);
+  WriteWholeFile(destination, Bytes{1, 2, 3});
+  struct stat sourceStatus {};
+  struct stat destinationStatus {};
+  if (::stat(source.c_str(), &sourceStatus) != 0 || ::stat(destination.c_str(), &destinationStatus) != 0 ||
+      sourceStatus.st_ino != destinationStatus.st_ino || sourceStatus.st_dev == destinationStatus.st_dev) {
+    std::_Exit(kNoMountNamespace);
+  }
+  const std::int32_t status =
+      ApplySpeedEffectToWav(Utf16Path(source).c_str(), Utf16Path(destination).c_str(), 100);
+  if (status != TAVREL_SUCCESS) {
+    std::_Exit(status);
+  }
+  std::_Exit(ReadWholeFile(destination) == sourceBytes ? 0 : kWrongOutput);
+}
+
+TEST_F(SpeedEffectStatus, DestinationOnAnotherFileSystemWithTheSameInodeNumberIsNotTheSource) {
+  const fs::path first = folder_ / "first";
+  const fs::path second = folder_ / "second";
+  fs::create_directory(first);
+  fs::create_directory(second);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ExitAfterConvertingAcrossTwoFreshFileSystems(first, second, sourceBytes_);
+  }
+  int waitStatus = 0;
+  ASSERT_EQ(::waitpid(child, &waitStatus, 0), child);
+  ASSERT_TRUE(WIFEXITED(waitStatus));
+  if (WEXITSTATUS(waitStatus) == kNoMountNamespace) {
+    GTEST_SKIP() << "cannot mount two fresh file systems whose first files share an inode number";
+  }
+  // A whole copy, not TAVREL_ERROR_DESTINATION.
+  EXPECT_EQ(WEXITSTATUS(waitStatus), 0);
+}
+
 TEST_F(SpeedEffectStatus, SourceShorterThanAHeaderLeavesAnEmptyDestination) {
   for (const std::size_t length : {0u, 1u, 43u}) {
     WriteWholeFile(source_, Bytes(sourceBytes_.begin(), sourceBytes_.begin() + static_cast<long>(length)));
@@ -128,12 +198,21 @@ TEST_F(SpeedEffectStatus, SourceShorterThanAHeaderLeavesAnEmptyDestination) {
 
 TEST_F(SpeedEffectStatus, HeaderThatCannotBeStretchedLeavesAnEmptyDestination) {
   // Two 16-bit channels cannot fit in two-byte frames.
-  WriteWholeFile(source_, MakeWav({2, 8000, 16, 2}, Bytes(400, 1)));
-  EXPECT_EQ(Apply(source_, destination_, 50), TAVREL_ERROR_UNSUPPORTED);
-  EXPECT_EQ(fs::file_size(destination_), 0u);
-  // Faster speeds move whole frames and need no such room.
+  const Bytes frames = Ramp16(200);
+  WriteWholeFile(source_, MakeWav({2, 8000, 16, 2}, frames));
+  for (const std::int32_t speed : {1, 50, 99}) {
+    EXPECT_EQ(Apply(source_, destination_, speed), TAVREL_ERROR_UNSUPPORTED) << speed;
+    EXPECT_EQ(fs::file_size(destination_), 0u);
+  }
+  // From 100 on, whole frames are moved and need no such room: at 100 they
+  // are copied, at 200 every other one is.
+  EXPECT_EQ(Apply(source_, destination_, 100), TAVREL_SUCCESS);
+  const Bytes copied = ReadWholeFile(destination_);
+  EXPECT_EQ(Bytes(copied.begin() + 44, copied.end()), frames);
   EXPECT_EQ(Apply(source_, destination_, 200), TAVREL_SUCCESS);
-  EXPECT_EQ(fs::file_size(destination_), 44u + 200u);
+  const Bytes halved = ReadWholeFile(destination_);
+  ASSERT_EQ(halved.size(), 44u + 200u);
+  EXPECT_EQ(Le16At(halved, 44 + 2), Le16At(frames, 4));  // output frame 1 is input frame 2
 }
 
 TEST_F(SpeedEffectStatus, RateThatWouldOverflowWhenScaledIsRefused) {
