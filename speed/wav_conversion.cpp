@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <limits>
 #include <memory>
 #include <new>
@@ -50,57 +51,88 @@ std::uint64_t OutputFrames(std::uint64_t frames, std::int32_t speed) {
 
 // The output buffer: large enough for the header and a frame (at 100, a
 // block, which is read straight into it), as large as kGatherBytes
-// otherwise, but no larger than the whole output of a source of known size.
+// otherwise, but no larger than the whole output of a source of known
+// length.
 std::size_t GatherBytes(const FrameLayout& layout, std::int32_t speed,
-                        std::optional<std::uint64_t> sourceBytes) {
+                        std::optional<std::uint64_t> sourceFrames) {
   const std::size_t frame = layout.blockAlign;
   const std::size_t least = wav::kHeaderSize + frame;
   std::uint64_t wanted =
       std::max(kGatherBytes, speed == 100 ? wav::kHeaderSize + frame * kFramesPerBlock : least);
-  if (sourceBytes && *sourceBytes >= wav::kHeaderSize) {
-    const std::uint64_t sourceFrames = (*sourceBytes - wav::kHeaderSize) / frame;
-    wanted = std::min(wanted, wav::kHeaderSize + OutputFrames(sourceFrames, speed) * frame);
+  if (sourceFrames) {
+    wanted = std::min(wanted, wav::kHeaderSize + OutputFrames(*sourceFrames, speed) * frame);
   }
   return std::max(least, static_cast<std::size_t>(wanted));
 }
 
+// Frames of the source, when its length is known.
+std::optional<std::uint64_t> SourceFrames(std::uint32_t blockAlign,
+                                          std::optional<std::uint64_t> sourceBytes) {
+  if (!sourceBytes) {
+    return std::nullopt;
+  }
+  return *sourceBytes < wav::kHeaderSize ? 0 : (*sourceBytes - wav::kHeaderSize) / blockAlign;
+}
+
 // The work buffers of one call. A call holds at most one input block, the
 // output buffer and the positions or picks of one block's output: about
-// two input blocks and a few MiB whatever the header says.
+// two input blocks and a few MiB whatever the header says. A source shorter
+// than a block gets an input buffer its size and one frame more; should it
+// have grown by the time it is read, the buffer grows to a whole block.
 struct WorkBuffers {
   explicit WorkBuffers(DestinationStream& destination) : output(destination) {}
 
   bool Allocate(const FrameLayout& layout, std::int32_t speed,
                 std::optional<std::uint64_t> sourceBytes) {
+    const std::optional<std::uint64_t> frames = SourceFrames(layout.blockAlign, sourceBytes);
+    blockFrames = frames ? static_cast<std::uint32_t>(std::min<std::uint64_t>(kFramesPerBlock, *frames + 1))
+                         : kFramesPerBlock;
     if (speed != 100) {
-      input.reset(new (std::nothrow) std::uint8_t[std::size_t{kFramesPerBlock} * layout.blockAlign]);
+      input.reset(new (std::nothrow) std::uint8_t[std::size_t{blockFrames} * layout.blockAlign]);
       if (!input) {
         return false;
       }
     }
-    if (speed < 100 && !positions.Allocate(speed)) {
+    if (speed < 100 && !positions.Allocate(speed, blockFrames)) {
       return false;
     }
     if (speed > 100 && !picks.Compute(speed)) {
       return false;
     }
-    return output.Allocate(GatherBytes(layout, speed, sourceBytes));
+    return output.Allocate(GatherBytes(layout, speed, frames));
   }
 
+  // Makes room for a whole block, keeping the first `held` frames.
+  bool GrowToWholeBlock(std::uint32_t blockAlign, std::int32_t speed, std::uint32_t held) {
+    Bytes whole(new (std::nothrow) std::uint8_t[std::size_t{kFramesPerBlock} * blockAlign]);
+    if (!whole || (speed < 100 && !positions.Allocate(speed))) {
+      return false;
+    }
+    std::memcpy(whole.get(), input.get(), std::size_t{held} * blockAlign);
+    input = std::move(whole);
+    blockFrames = kFramesPerBlock;
+    return true;
+  }
+
+  std::uint32_t blockFrames = kFramesPerBlock;
   Bytes input;
   StretchPositions positions;
   FramePicks picks;
   OutputGather output;
 };
 
+// What stopped the frames before the source's end.
+constexpr std::int64_t kWriteFailed = -1;
+constexpr std::int64_t kOutOfMemory = -2;
+
 // Speed 100: blocks are read straight into the output buffer. Returns the
-// frames copied, or -1 when the output could not be written.
+// frames copied, or kWriteFailed.
 std::int64_t CopyAllFrames(SourceStream& source, OutputGather& output, std::uint32_t width) {
   std::int64_t total = 0;
   for (;;) {
     const std::uint32_t room = output.RoomForFrames(width, kFramesPerBlock);
     if (room == 0) {
-      return -1;
+      return kWriteFailed;
     }
     const std::size_t frames = source.Read(output.Tail(), width, room);
     if (frames == 0) {
@@ -111,21 +143,35 @@ std::int64_t CopyAllFrames(SourceStream& source, OutputGather& output, std::uint
   }
 }
 
-// Other speeds: each block is read whole, with one read, and resampled into
-// the output buffer, in pieces when its output is longer than the room
-// left. Returns the frames written, or -1 when the output could not be
-// written.
+// Reads the next block, whole, with one read (two, should the source have
+// grown past the buffer sized for it). Returns its frames, or kOutOfMemory.
+std::int64_t ReadBlock(SourceStream& source, WorkBuffers& buffers, std::uint32_t width,
+                       std::int32_t speed) {
+  // A trailing piece shorter than a frame is not a frame and is dropped.
+  auto frames = static_cast<std::uint32_t>(source.Read(buffers.input.get(), width, buffers.blockFrames));
+  if (frames == buffers.blockFrames && frames < kFramesPerBlock) {
+    if (!buffers.GrowToWholeBlock(width, speed, frames)) {
+      return kOutOfMemory;
+    }
+    frames += static_cast<std::uint32_t>(source.Read(buffers.input.get() + std::size_t{frames} * width,
+                                                     width, kFramesPerBlock - frames));
+  }
+  return frames;
+}
+
+// Other speeds: each block is resampled into the output buffer, in pieces
+// when its output is longer than the room left. Returns the frames
+// written, kWriteFailed or kOutOfMemory.
 std::int64_t ResampleAllFrames(SourceStream& source, WorkBuffers& buffers,
-                               const FrameLayout& layout, std::int32_t speed) {
+                               const FrameLayout& layout, std::int32_t speed, VectorPath path) {
   const std::uint32_t width = layout.blockAlign;
   std::int64_t total = 0;
   for (;;) {
-    // A trailing piece shorter than a frame is not a frame and is dropped.
-    const auto frames =
-        static_cast<std::uint32_t>(source.Read(buffers.input.get(), width, kFramesPerBlock));
-    if (frames == 0) {
-      return total;
+    const std::int64_t read = ReadBlock(source, buffers, width, speed);
+    if (read <= 0) {
+      return read == 0 ? total : read;
     }
+    const auto frames = static_cast<std::uint32_t>(read);
     const std::uint32_t count = ResampledFrameCount(frames, speed);
     if (speed < 100) {
       buffers.positions.ComputeUpTo(count);
@@ -133,14 +179,14 @@ std::int64_t ResampleAllFrames(SourceStream& source, WorkBuffers& buffers,
     for (std::uint32_t done = 0; done < count;) {
       const std::uint32_t take = buffers.output.RoomForFrames(width, count - done);
       if (take == 0) {
-        return -1;
+        return kWriteFailed;
       }
       if (speed > 100) {
         ShrinkFrames(buffers.input.get(), frames, width, buffers.picks, done, done + take,
-                     buffers.output.Tail());
+                     buffers.output.Tail(), path);
       } else {
         StretchFrames(buffers.input.get(), frames, layout, buffers.positions, done, done + take,
-                      buffers.output.Tail());
+                      buffers.output.Tail(), path);
       }
       buffers.output.Commit(std::size_t{take} * width);
       done += take;
@@ -152,7 +198,7 @@ std::int64_t ResampleAllFrames(SourceStream& source, WorkBuffers& buffers,
 }  // namespace
 
 std::int32_t ConvertWav(SourceStream& source, DestinationStream& destination, std::int32_t speed,
-                        std::optional<std::uint64_t> sourceBytes) {
+                        std::optional<std::uint64_t> sourceBytes, VectorPath path) {
   wav::WavHeader header{};
   if (source.Read(header.data(), 1, header.size()) != header.size()) {
     return source.Failed() ? TAVREL_ERROR_IO : TAVREL_ERROR_SHORT_HEADER;
@@ -185,7 +231,10 @@ std::int32_t ConvertWav(SourceStream& source, DestinationStream& destination, st
 
   const std::int64_t frames = speed == 100
                                   ? CopyAllFrames(source, buffers.output, layout.blockAlign)
-                                  : ResampleAllFrames(source, buffers, layout, speed);
+                                  : ResampleAllFrames(source, buffers, layout, speed, path);
+  if (frames == kOutOfMemory) {
+    return TAVREL_ERROR_NO_MEMORY;
+  }
   if (frames < 0 || source.Failed() || !buffers.output.Flush()) {
     return TAVREL_ERROR_IO;
   }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "block_resampling.h"
 #include "conversion_streams.h"
 
 namespace tavrel {
@@ -14,8 +15,9 @@ namespace tavrel {
 // TAVREL_ERROR_SPEED, which the caller checks before opening anything).
 // `sourceBytes`, when known, is the source's whole length: buffers are
 // sized to it, but a source that turns out longer or shorter is still
-// converted in full.
+// converted in full. `path` chooses the instructions, for the tests.
 std::int32_t ConvertWav(SourceStream& source, DestinationStream& destination, std::int32_t speed,
-                        std::optional<std::uint64_t> sourceBytes);
+                        std::optional<std::uint64_t> sourceBytes,
+                        VectorPath path = FastestVectorPath());
 
 }  // namespace tavrel

@@ -279,8 +279,10 @@ TEST_F(SpeedEffectStatus, WorkBufferBeyondALimitedAddressSpaceLeavesTheHeaderOnl
 #ifdef TAVREL_ADDRESS_SPACE_UNTESTABLE
   GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
 #endif
-  // A block of 65535-byte frames is 64 MiB, which 16 MiB of room cannot hold.
+  // A block of 65535-byte frames is 64 MiB, which 16 MiB of room cannot
+  // hold. The source holds a whole block (a sparse file: no disk is used).
   WriteWholeFile(source_, MakeWav({1, 100, 8, 65535}, Bytes(70000, 3), 123456));
+  fs::resize_file(source_, 44 + 1024 * 65535);
   EXPECT_EXIT(ExitWithStatusInLimitedAddressSpace(source_, destination_, 50, 16 * kMebibyte),
               ::testing::ExitedWithCode(TAVREL_ERROR_NO_MEMORY), "");
   const Bytes written = ReadWholeFile(destination_);
