@@ -26,6 +26,13 @@ function(tavrel_add_fuzz_targets engine)
   add_executable(narrow_path_fuzzer ${dir}/narrow_path_fuzzer.cpp)
   target_link_libraries(narrow_path_fuzzer PRIVATE common test_support project_flags)
 
+  # The frame-by-frame checks are loops like the library's sample loops
+  # (see speed/CMakeLists.txt).
+  if(TAVREL_SANITIZE STREQUAL "fuzzer")
+    set_source_files_properties(${dir}/speed_effect_checks.cpp
+      PROPERTIES COMPILE_OPTIONS -fno-sanitize-coverage=trace-cmp)
+  endif()
+
   set(seeds ${CMAKE_CURRENT_BINARY_DIR}/fuzz-seeds)
   add_test(NAME fuzz_seed_corpus COMMAND make_fuzz_seeds ${seeds})
   set_tests_properties(fuzz_seed_corpus PROPERTIES FIXTURES_SETUP fuzz_seeds LABELS fuzz)
