@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace test_support;
 
-constexpr std::uint32_t kSourceFrames = 3'000'000;  // 6 MB of 16-bit mono
+constexpr std::uint32_t kSourceFrames = 6'000'000;  // 12 MB of 16-bit mono: several 2 MiB writes
 constexpr std::uint32_t kDeclaredDataSize = 2 * kSourceFrames;
 
 class IoFaults : public ::testing::Test {
