@@ -261,18 +261,15 @@ TAVREL_AVX2 std::uint32_t ShrinkFourByteFrames(const std::uint8_t* input, std::u
   return i;
 }
 
-template <unsigned kWidth>
-std::uint32_t StretchDenseOfWidth(const std::uint8_t* input, std::uint32_t frames,
-                                  const FrameLayout& layout, const StretchPositions& positions,
-                                  std::uint32_t first, std::uint32_t end, std::uint8_t* output) {
-  if (layout.channels == 1 && layout.blockAlign == kWidth) {
-    return StretchDense<kWidth, 1>(input, frames, positions, first, end, output);
+// The kernels of this file, for RunOnDenseLayout.
+struct Kernels {
+  template <unsigned kWidth, unsigned kChannels>
+  static std::uint32_t Run(const std::uint8_t* input, std::uint32_t frames,
+                           const StretchPositions& positions, std::uint32_t first,
+                           std::uint32_t end, std::uint8_t* output) {
+    return StretchDense<kWidth, kChannels>(input, frames, positions, first, end, output);
   }
-  if (layout.channels == 2 && layout.blockAlign == 2 * kWidth) {
-    return StretchDense<kWidth, 2>(input, frames, positions, first, end, output);
-  }
-  return first;
-}
+};
 
 }  // namespace
 
@@ -291,13 +288,7 @@ std::uint32_t StretchDenseFramesAvx2(const std::uint8_t* input, std::uint32_t fr
                                      const FrameLayout& layout, const StretchPositions& positions,
                                      std::uint32_t first, std::uint32_t end,
                                      std::uint8_t* output) {
-  switch (layout.bitsPerSample) {
-    case 8: return StretchDenseOfWidth<1>(input, frames, layout, positions, first, end, output);
-    case 16: return StretchDenseOfWidth<2>(input, frames, layout, positions, first, end, output);
-    case 24: return StretchDenseOfWidth<3>(input, frames, layout, positions, first, end, output);
-    case 32: return StretchDenseOfWidth<4>(input, frames, layout, positions, first, end, output);
-    default: return first;
-  }
+  return RunOnDenseLayout<Kernels>(layout, input, frames, positions, first, end, output);
 }
 
 }  // namespace tavrel

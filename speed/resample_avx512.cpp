@@ -7,6 +7,7 @@
 // AVX-512 intrinsics as a use of an uninitialised variable.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 #include <immintrin.h>
 
@@ -221,18 +222,15 @@ TAVREL_AVX512 std::uint32_t ShrinkFourByteFrames(const std::uint8_t* input, std:
   return i;
 }
 
-template <unsigned kWidth>
-std::uint32_t StretchDenseOfWidth(const std::uint8_t* input, std::uint32_t frames,
-                                  const FrameLayout& layout, const StretchPositions& positions,
-                                  std::uint32_t first, std::uint32_t end, std::uint8_t* output) {
-  if (layout.channels == 1 && layout.blockAlign == kWidth) {
-    return StretchDense<kWidth, 1>(input, frames, positions, first, end, output);
+// The kernels of this file, for RunOnDenseLayout.
+struct Kernels {
+  template <unsigned kWidth, unsigned kChannels>
+  static std::uint32_t Run(const std::uint8_t* input, std::uint32_t frames,
+                           const StretchPositions& positions, std::uint32_t first,
+                           std::uint32_t end, std::uint8_t* output) {
+    return StretchDense<kWidth, kChannels>(input, frames, positions, first, end, output);
   }
-  if (layout.channels == 2 && layout.blockAlign == 2 * kWidth) {
-    return StretchDense<kWidth, 2>(input, frames, positions, first, end, output);
-  }
-  return first;
-}
+};
 
 }  // namespace
 
@@ -251,13 +249,7 @@ std::uint32_t StretchDenseFramesAvx512(const std::uint8_t* input, std::uint32_t 
                                        const FrameLayout& layout,
                                        const StretchPositions& positions, std::uint32_t first,
                                        std::uint32_t end, std::uint8_t* output) {
-  switch (layout.bitsPerSample) {
-    case 8: return StretchDenseOfWidth<1>(input, frames, layout, positions, first, end, output);
-    case 16: return StretchDenseOfWidth<2>(input, frames, layout, positions, first, end, output);
-    case 24: return StretchDenseOfWidth<3>(input, frames, layout, positions, first, end, output);
-    case 32: return StretchDenseOfWidth<4>(input, frames, layout, positions, first, end, output);
-    default: return first;
-  }
+  return RunOnDenseLayout<Kernels>(layout, input, frames, positions, first, end, output);
 }
 
 }  // namespace tavrel

@@ -53,4 +53,34 @@ inline std::int64_t LastGroupPosition(std::uint32_t frames, std::size_t frameByt
   return std::min<std::int64_t>(std::int64_t{frames} - 2, lastWindowStart - 1);
 }
 
+// Runs Kernels::Run<sample width, channels> on the layouts the stretch
+// kernels take: mono or stereo frames of 8, 16, 24 or 32-bit samples without
+// padding. Returns `first` (nothing taken) for any other layout.
+template <typename Kernels>
+std::uint32_t RunOnDenseLayout(const FrameLayout& layout, const std::uint8_t* input,
+                               std::uint32_t frames, const StretchPositions& positions,
+                               std::uint32_t first, std::uint32_t end, std::uint8_t* output) {
+  const unsigned bits = layout.bitsPerSample;
+  const bool interpolated = bits == 8 || bits == 16 || bits == 24 || bits == 32;
+  if (!interpolated || (layout.channels != 1 && layout.channels != 2) ||
+      layout.blockAlign != layout.channels * (bits / 8)) {
+    return first;
+  }
+  const bool stereo = layout.channels == 2;
+  switch (bits) {
+    case 8:
+      return stereo ? Kernels::template Run<1, 2>(input, frames, positions, first, end, output)
+                    : Kernels::template Run<1, 1>(input, frames, positions, first, end, output);
+    case 16:
+      return stereo ? Kernels::template Run<2, 2>(input, frames, positions, first, end, output)
+                    : Kernels::template Run<2, 1>(input, frames, positions, first, end, output);
+    case 24:
+      return stereo ? Kernels::template Run<3, 2>(input, frames, positions, first, end, output)
+                    : Kernels::template Run<3, 1>(input, frames, positions, first, end, output);
+    default:
+      return stereo ? Kernels::template Run<4, 2>(input, frames, positions, first, end, output)
+                    : Kernels::template Run<4, 1>(input, frames, positions, first, end, output);
+  }
+}
+
 }  // namespace tavrel

@@ -8,39 +8,41 @@
 
 namespace tavrel {
 
-FileDestination::FileDestination(std::FILE* file) : descriptor_(::fileno(file)) {}
+namespace {
 
-bool FileDestination::Append(const std::uint8_t* bytes, std::size_t size) {
-  // A write may take fewer bytes than asked, or be interrupted by a signal
-  // before taking any: both go on with the rest.
-  while (size > 0) {
-    const ssize_t written = ::write(descriptor_, bytes, size);
+// Calls `write(bytes, size, done)` until every byte is written: a write may
+// take fewer bytes than asked, or be interrupted by a signal before taking
+// any; both go on with the rest. False when a write fails.
+template <typename Write>
+bool WriteAll(const std::uint8_t* bytes, std::size_t size, Write write) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t written = write(bytes + done, size - done, done);
     if (written < 0 && errno == EINTR) {
       continue;
     }
     if (written <= 0) {
       return false;
     }
-    bytes += written;
-    size -= static_cast<std::size_t>(written);
+    done += static_cast<std::size_t>(written);
   }
   return true;
 }
 
+}  // namespace
+
+FileDestination::FileDestination(std::FILE* file) : descriptor_(::fileno(file)) {}
+
+bool FileDestination::Append(const std::uint8_t* bytes, std::size_t size) {
+  return WriteAll(bytes, size, [this](const std::uint8_t* from, std::size_t count, std::size_t) {
+    return ::write(descriptor_, from, count);
+  });
+}
+
 bool FileDestination::WriteAt(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::pwrite(descriptor_, bytes, size, static_cast<off_t>(offset));
-    if (written < 0 && errno == EINTR) {
-      continue;
-    }
-    if (written <= 0) {
-      return false;
-    }
-    bytes += written;
-    size -= static_cast<std::size_t>(written);
-    offset += static_cast<std::uint64_t>(written);
-  }
-  return true;
+  return WriteAll(bytes, size, [this, offset](const std::uint8_t* from, std::size_t count, std::size_t done) {
+    return ::pwrite(descriptor_, from, count, static_cast<off_t>(offset + done));
+  });
 }
 
 std::optional<std::uint64_t> RegularFileSize(std::FILE* file) {

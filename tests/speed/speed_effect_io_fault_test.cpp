@@ -40,6 +40,15 @@ class IoFaults : public ::testing::Test {
     return RunCommand(command).exitCode;
   }
 
+  // The destination of a call at `speed` that stopped at a fault: shorter
+  // than the whole output, and never finished, so its header still has the
+  // source's size fields.
+  void ExpectUnfinished(std::int32_t speed) {
+    const Bytes written = ReadWholeFile(destination_);
+    EXPECT_LT(written.size(), FinishedSize(speed)) << speed;
+    EXPECT_EQ(Le32At(written, 40), kDeclaredDataSize) << speed;
+  }
+
   // The size of the whole output at `speed`.
   static std::uint64_t FinishedSize(std::int32_t speed) {
     const std::uint64_t fullBlocks = kSourceFrames / 1024;
@@ -66,10 +75,7 @@ TEST_F(IoFaults, AWriteOfFramesThatFailsOnceIsAnError) {
   for (const std::int32_t speed : {50, 100, 150}) {
     EXPECT_EQ(RunWithFault(destination_, "write", "error=ENOSPC:when=3", speed), TAVREL_ERROR_IO)
         << speed;
-    const Bytes written = ReadWholeFile(destination_);
-    EXPECT_LT(written.size(), FinishedSize(speed)) << speed;
-    // Never finished: the header still has the source's size fields.
-    EXPECT_EQ(Le32At(written, 40), kDeclaredDataSize) << speed;
+    ExpectUnfinished(speed);
   }
   // The first write carries the header.
   EXPECT_EQ(RunWithFault(destination_, "write", "error=EIO:when=1", 100), TAVREL_ERROR_IO);
@@ -88,9 +94,7 @@ TEST_F(IoFaults, AReadErrorAfterTheHeaderIsAnError) {
   // The first read brings the header and the first frames, the second fails.
   for (const std::int32_t speed : {50, 100, 150}) {
     EXPECT_EQ(RunWithFault(source_, "read", "error=EIO:when=2", speed), TAVREL_ERROR_IO) << speed;
-    const Bytes written = ReadWholeFile(destination_);
-    EXPECT_LT(written.size(), FinishedSize(speed)) << speed;
-    EXPECT_EQ(Le32At(written, 40), kDeclaredDataSize) << speed;
+    ExpectUnfinished(speed);
   }
   // A read error on the header itself is an error too, not a short file.
   EXPECT_EQ(RunWithFault(source_, "read", "error=EIO:when=1", 100), TAVREL_ERROR_IO);
