@@ -40,13 +40,18 @@ class IoFaults : public ::testing::Test {
     return RunCommand(command).exitCode;
   }
 
-  // The destination of a call at `speed` that stopped at a fault: shorter
-  // than the whole output, and never finished, so its header still has the
-  // source's size fields.
-  void ExpectUnfinished(std::int32_t speed) {
-    const Bytes written = ReadWholeFile(destination_);
-    EXPECT_LT(written.size(), FinishedSize(speed)) << speed;
-    EXPECT_EQ(Le32At(written, 40), kDeclaredDataSize) << speed;
+  // At each speed that writes its frames its own way (stretching, copying,
+  // shrinking), the fault stops the call with an I/O error, and the
+  // destination is shorter than the whole output and never finished: its
+  // header still has the source's size fields.
+  void ExpectEverySpeedStoppedUnfinished(const fs::path& path, const std::string& call,
+                                         const std::string& injection) {
+    for (const std::int32_t speed : {50, 100, 150}) {
+      EXPECT_EQ(RunWithFault(path, call, injection, speed), TAVREL_ERROR_IO) << speed;
+      const Bytes written = ReadWholeFile(destination_);
+      EXPECT_LT(written.size(), FinishedSize(speed)) << speed;
+      EXPECT_EQ(Le32At(written, 40), kDeclaredDataSize) << speed;
+    }
   }
 
   // The size of the whole output at `speed`.
@@ -72,11 +77,7 @@ TEST_F(IoFaults, TheRunnerUnderStraceSucceedsWithoutAFault) {
 TEST_F(IoFaults, AWriteOfFramesThatFailsOnceIsAnError) {
   // The third write fails and the fourth would succeed again: the call
   // stops at the failure and says so.
-  for (const std::int32_t speed : {50, 100, 150}) {
-    EXPECT_EQ(RunWithFault(destination_, "write", "error=ENOSPC:when=3", speed), TAVREL_ERROR_IO)
-        << speed;
-    ExpectUnfinished(speed);
-  }
+  ExpectEverySpeedStoppedUnfinished(destination_, "write", "error=ENOSPC:when=3");
   // The first write carries the header.
   EXPECT_EQ(RunWithFault(destination_, "write", "error=EIO:when=1", 100), TAVREL_ERROR_IO);
   EXPECT_EQ(fs::file_size(destination_), 0u);
@@ -92,10 +93,7 @@ TEST_F(IoFaults, RewritingTheHeaderThatFailsIsAnError) {
 
 TEST_F(IoFaults, AReadErrorAfterTheHeaderIsAnError) {
   // The first read brings the header and the first frames, the second fails.
-  for (const std::int32_t speed : {50, 100, 150}) {
-    EXPECT_EQ(RunWithFault(source_, "read", "error=EIO:when=2", speed), TAVREL_ERROR_IO) << speed;
-    ExpectUnfinished(speed);
-  }
+  ExpectEverySpeedStoppedUnfinished(source_, "read", "error=EIO:when=2");
   // A read error on the header itself is an error too, not a short file.
   EXPECT_EQ(RunWithFault(source_, "read", "error=EIO:when=1", 100), TAVREL_ERROR_IO);
   EXPECT_EQ(fs::file_size(destination_), 0u);
