@@ -39,8 +39,9 @@ class MemoryDestination final : public tavrel::DestinationStream {
     return true;
   }
   bool WriteAt(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size) override {
-    if (offset + size > bytes_.size()) {
-      bytes_.resize(offset + size);
+    const auto end = static_cast<std::size_t>(offset + size);
+    if (end > bytes_.size()) {
+      bytes_.resize(end);
     }
     std::copy(bytes, bytes + size, bytes_.begin() + static_cast<std::ptrdiff_t>(offset));
     return true;
