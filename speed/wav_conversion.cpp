@@ -234,6 +234,13 @@ std::int32_t ConvertWav(SourceStream& source, DestinationStream& destination, st
                                   ? CopyAllFrames(source, buffers.output, layout.blockAlign)
                                   : ResampleAllFrames(source, buffers, layout, speed, path);
   if (frames == kOutOfMemory) {
+    // Only a source that grew after it was measured needs more memory once
+    // blocks are read. Before anything went out, the destination is left as
+    // for any other allocation that fails: the header alone.
+    if (buffers.output.HoldsAll()) {
+      return destination.Append(header.data(), header.size()) ? TAVREL_ERROR_NO_MEMORY
+                                                              : TAVREL_ERROR_IO;
+    }
     return TAVREL_ERROR_NO_MEMORY;
   }
   if (frames < 0 || source.Failed()) {

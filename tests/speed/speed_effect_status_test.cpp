@@ -15,6 +15,7 @@
 #include <fstream>
 
 #include "tavrel.h"
+#include "address_space.h"
 #include "test_files.h"
 
 namespace {
@@ -26,16 +27,10 @@ using namespace test_support;
 // process already maps, and exits with its status. Called in a child
 // process, so that the test process keeps its own limit.
 [[noreturn]] void ExitWithStatusInLimitedAddressSpace(const fs::path& from, const fs::path& to,
-                                                      std::int32_t speed, rlim_t headroom) {
-  unsigned long mappedPages = 0;
-  std::FILE* statm = std::fopen("/proc/self/statm", "r");
-  if (statm == nullptr || std::fscanf(statm, "%lu", &mappedPages) != 1) {
+                                                      std::int32_t speed, std::size_t headroom) {
+  if (!LimitAddressSpace(headroom)) {
     std::_Exit(100);
   }
-  std::fclose(statm);
-  const rlim_t limitBytes = mappedPages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + headroom;
-  const rlimit limit{limitBytes, limitBytes};
-  ::setrlimit(RLIMIT_AS, &limit);
   const std::int32_t status =
       ApplySpeedEffectToWav(Utf16Path(from).c_str(), Utf16Path(to).c_str(), speed);
   // An exit status has 8 bits: success is 0, any other status itself.
@@ -230,28 +225,18 @@ TEST_F(SpeedEffectStatus, RateThatWouldOverflowWhenScaledIsRefused) {
   EXPECT_EQ(Apply(source_, destination_, 100), TAVREL_ERROR_UNSUPPORTED);
 }
 
-// The address-space tests set a limit in a child process. Sanitizers
-// reserve far more address space than any such limit allows.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define TAVREL_ADDRESS_SPACE_UNTESTABLE 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define TAVREL_ADDRESS_SPACE_UNTESTABLE 1
-#endif
-#endif
-
-constexpr rlim_t kMebibyte = rlim_t{1} << 20;
+constexpr std::size_t kMebibyte = std::size_t{1} << 20;
 
 TEST_F(SpeedEffectStatus, WidestFramesAtEverySpeedFitInALimitedAddressSpace) {
-#ifdef TAVREL_ADDRESS_SPACE_UNTESTABLE
-  GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
-#endif
+  if (!kAddressSpaceCanBeLimited) {
+    GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
+  }
   // One 65535-byte frame of 8-bit mono whose one sample is 3, at a rate low
   // enough for the byte rate to scale; the rest of the 70000 bytes is not a
   // whole frame. Two input blocks of such frames
   // are 128 MiB; at speed 1 the block's output alone is 100 frames, and the
   // output area for a whole block would be 6.7 GB.
-  constexpr rlim_t kTwoBlocksAndAFewMebibytes = 2 * 1024 * 65535 + 8 * kMebibyte;
+  constexpr std::size_t kTwoBlocksAndAFewMebibytes = 2 * 1024 * 65535 + 8 * kMebibyte;
   Bytes data(70000, 0);
   data[0] = 3;
   WriteWholeFile(source_, MakeWav({1, 100, 8, 65535}, data));
@@ -276,9 +261,9 @@ TEST_F(SpeedEffectStatus, WidestFramesAtEverySpeedFitInALimitedAddressSpace) {
 }
 
 TEST_F(SpeedEffectStatus, WorkBufferBeyondALimitedAddressSpaceLeavesTheHeaderOnly) {
-#ifdef TAVREL_ADDRESS_SPACE_UNTESTABLE
-  GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
-#endif
+  if (!kAddressSpaceCanBeLimited) {
+    GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
+  }
   // A block of 65535-byte frames is 64 MiB, which 16 MiB of room cannot
   // hold. The source holds a whole block (a sparse file: no disk is used).
   WriteWholeFile(source_, MakeWav({1, 100, 8, 65535}, Bytes(70000, 3), 123456));

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <optional>
 #include <vector>
 
+#include "address_space.h"
 #include "memory_streams.h"
 #include "tavrel.h"
 #include "test_files.h"
@@ -57,6 +59,30 @@ TEST(WavConversion, TheSourcesLengthSizesBuffersAndChangesNoByte) {
       }
     }
   }
+}
+
+TEST(WavConversion, ASourceThatGrewBeyondALimitedAddressSpaceLeavesTheHeaderOnly) {
+  if (!kAddressSpaceCanBeLimited) {
+    GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
+  }
+  // Said to hold no frame, the source holds two of 65535 bytes: the one-frame
+  // buffer sized for it must grow to a whole block of 64 MiB, which 16 MiB
+  // of room cannot hold.
+  const Bytes source = MakeWav({1, 100, 8, 65535}, Bytes(2 * 65535, 7), 123456);
+  const auto convert = [&source] {
+    MemorySource from(source);
+    MemoryDestination to;
+    if (!LimitAddressSpace(std::size_t{16} << 20)) {
+      std::_Exit(100);
+    }
+    const std::int32_t status = tavrel::ConvertWav(from, to, 50, 44);
+    // The header alone, with the source's size fields and the rate halved.
+    const Bytes& written = to.bytes();
+    const bool headerOnly = written.size() == 44 && Le32At(written, 40) == 123456u &&
+                            Le32At(written, 24) == 50u;
+    std::_Exit(status != TAVREL_ERROR_NO_MEMORY ? 1 : headerOnly ? 0 : 2);
+  };
+  EXPECT_EXIT(convert(), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
