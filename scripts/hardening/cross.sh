@@ -37,6 +37,6 @@ mapfile -t targets < <(build_targets "$build" '(_tests?|_fuzzer|make_fuzz_seeds)
 cmake --build "$build" -j "$(hardening_jobs)" --target tavrel "${targets[@]}"
 # qemu-user ignores a guest's RLIMIT_AS (it would limit qemu itself), so the
 # tests that shrink the address space (named …LimitedAddressSpace…) cannot
-# work under it; on real hardware it would.
+# work under it; on real hardware they would.
 ctest --test-dir "$build" --output-on-failure -j "$(hardening_jobs)" --timeout 900 \
   -LE 'alsa|host_tools' -E 'tavrel_reader_tests|LimitedAddressSpace'
