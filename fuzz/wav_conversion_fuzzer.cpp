@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // every path at every speed, so larger ones whose output would pass
   // kMostOutputBytes are left to the file target, and each input here
   // takes well under a millisecond even with the sanitizers.
-  constexpr std::uint64_t kMostOutputBytes = std::uint64_t{1} << 13;
+  constexpr std::uint64_t kMostOutputBytes = std::uint64_t{1} << 12;
   const std::uint64_t mostFrames = input.source.size() * 100 / static_cast<std::uint64_t>(input.speed);
   if (input.speed < 100 && mostFrames > kMostOutputBytes) {
     return 0;
