@@ -16,18 +16,19 @@ namespace {
 
 constexpr std::size_t kLine = 64;
 
-// The source's stream buffer. A file of up to 64 KiB (a voice clip) gets a
-// buffer its size and is read with one read. Larger files are read through
-// a 64 KiB buffer, one block at a time, so a 100 MB file costs a few
-// thousand reads; at 100 the frames are read straight into the output
-// buffer instead, many blocks at a time, which the stream does without
-// its own buffer when that is smaller than the read.
+// The source's stream buffer, no larger than the file (a voice clip of a
+// few kilobytes is read with one read). Blocks are read through it, so a
+// 100 MB file costs a few hundred reads. At 100 the frames of a file
+// larger than a clip are read straight into the output buffer instead,
+// many blocks at a time, which the stream does without its own buffer when
+// that is smaller than the read.
 std::size_t SourceBufferBytes(std::int32_t speed, std::optional<std::uint64_t> sourceBytes) {
-  constexpr std::uint64_t kWholeFile = std::uint64_t{1} << 16;
-  if (sourceBytes && *sourceBytes <= kWholeFile) {
-    return static_cast<std::size_t>(std::max<std::uint64_t>(*sourceBytes, 1));
+  constexpr std::uint64_t kLargest = std::uint64_t{1} << 18;
+  constexpr std::uint64_t kClip = std::uint64_t{1} << 16;
+  if (speed == 100 && (!sourceBytes || *sourceBytes > kClip)) {
+    return std::size_t{1} << 12;
   }
-  return speed == 100 ? std::size_t{1} << 12 : static_cast<std::size_t>(kWholeFile);
+  return static_cast<std::size_t>(std::clamp<std::uint64_t>(sourceBytes.value_or(kLargest), 1, kLargest));
 }
 
 }  // namespace
