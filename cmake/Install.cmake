@@ -65,8 +65,24 @@ function(tavrel_install_cmake_package package component)
     COMPONENT ${component})
 endfunction()
 
+# On Windows: the DLL in bin/, its import library and .def file in lib/,
+# the header in include/ (see cmake/WindowsPackage.cmake).
+function(tavrel_install_dll target)
+  set_property(TARGET ${target} PROPERTY PUBLIC_HEADER ${PROJECT_SOURCE_DIR}/include/${target}.h)
+  install(TARGETS ${target}
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  get_target_property(module_definition ${target} TAVREL_MODULE_DEFINITION)
+  install(FILES ${module_definition} DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endfunction()
+
 # One shared library with its header, pkg-config file and CMake package.
 function(tavrel_install_library target package)
+  if(WIN32)
+    tavrel_install_dll(${target})
+    return()
+  endif()
   set_property(TARGET ${target} PROPERTY PUBLIC_HEADER ${PROJECT_SOURCE_DIR}/include/${target}.h)
   install(TARGETS ${target} EXPORT ${package}Targets
     LIBRARY
@@ -119,6 +135,11 @@ if(TARGET orlesk_cli)
 endif()
 
 if(NOT PROJECT_IS_TOP_LEVEL)
+  return()
+endif()
+
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsPackage.cmake)
   return()
 endif()
 

@@ -16,9 +16,20 @@ target_compile_definitions(project_flags INTERFACE _FILE_OFFSET_BITS=64)
 
 include(${CMAKE_CURRENT_LIST_DIR}/Sanitizers.cmake)
 
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsDll.cmake)
+endif()
+
 # Helper for the two shared libraries: only the names in the version
-# script are exported, the SONAME carries the major version.
+# script are exported, the SONAME carries the major version. On Windows the
+# module-definition file beside the version script (same name, .def) says
+# what a DLL exports and at which ordinals.
 function(tavrel_configure_shared_library target version_script)
+  if(WIN32)
+    string(REGEX REPLACE "\\.map$" ".def" module_definition ${version_script})
+    tavrel_configure_dll(${target} ${module_definition})
+    return()
+  endif()
   set_target_properties(${target} PROPERTIES
     VERSION ${PROJECT_VERSION}
     SOVERSION ${PROJECT_VERSION_MAJOR}

@@ -16,7 +16,8 @@
 namespace common {
 
 // Which file an open stream is, whatever path named it: device and inode on
-// POSIX systems. Two streams on the same file have equal identities.
+// POSIX systems, volume serial number and file index on Windows. Two
+// streams on the same file have equal identities.
 struct FileIdentity {
   std::uint64_t volume = 0;
   std::uint64_t index = 0;

@@ -84,6 +84,8 @@ void WriteSpeedEffectSeeds(const std::filesystem::path& directory) {
       {1, 8, 1, 1030, 0},  {1, 16, 2, 300, 1},  {2, 16, 4, 64, 3},   {2, 24, 6, 40, 0},
       {1, 32, 4, 40, 2},   {3, 12, 3, 50, 0},   {3, 16, 8, 20, 5},   {8, 8, 8, 20, 0},
       {1, 7, 1, 30, 0},    {2, 16, 0, 0, 9},    {4, 24, 6, 10, 0},   {1, 16, 2, 0, 0},
+      // More than a block of the layouts the vector kernels take.
+      {2, 16, 4, 1100, 0}, {1, 16, 2, 1100, 1}, {2, 24, 6, 1030, 0},
   };
   const std::int32_t speeds[] = {1, 33, 50, 99, 100, 101, 150, 200, 1000};
   int index = 0;

@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     for (const auto& input : InputsUnder(argument)) {
       const auto bytes = test_support::ReadFileIfExists(input);
       if (!bytes) {
-        std::fprintf(stderr, "cannot read %s\n", input.c_str());
+        std::fprintf(stderr, "cannot read %s\n", input.string().c_str());
         return 1;
       }
       LLVMFuzzerTestOneInput(bytes->data(), bytes->size());

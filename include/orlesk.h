@@ -30,18 +30,42 @@
 #define ORLESK_H
 
 #include <stdint.h>
-#ifndef __cplusplus
-#include <uchar.h>
-#endif
 
 #define ORLESK_VERSION_MAJOR 1
 #define ORLESK_VERSION_MINOR 0
 #define ORLESK_VERSION_PATCH 0
 
+/*
+ * OrleskPathChar: one UTF-16 code unit of a path. On Windows that is wchar_t
+ * (16 bits there), so L"..." strings and the system's own wide strings pass
+ * straight through; elsewhere it is char16_t. Both are the same bytes.
+ * ORLESK_CALL: the export's calling convention, the system's standard one
+ * for exported functions (__stdcall on 32-bit Windows; x64 and Linux have
+ * only one). ORLESK_API: how a caller sees the export (imported from
+ * orlesk.dll on Windows). The library's own build exports by its
+ * module-definition file instead of dllexport, which on 32-bit Windows
+ * would also export the decorated name "StartRecordingWav@12".
+ */
+#if defined(_WIN32)
+#include <stddef.h>
+typedef wchar_t OrleskPathChar;
+#define ORLESK_CALL __stdcall
+#if defined(ORLESK_BUILDING_LIBRARY)
+#define ORLESK_API
+#else
+#define ORLESK_API __declspec(dllimport)
+#endif
+#else
+#ifndef __cplusplus
+#include <uchar.h>
+#endif
+typedef char16_t OrleskPathChar;
+#define ORLESK_CALL
 #if defined(ORLESK_BUILDING_LIBRARY)
 #define ORLESK_API __attribute__((visibility("default")))
 #else
 #define ORLESK_API
+#endif
 #endif
 
 #if defined(__GNUC__) || defined(__clang__)
@@ -69,15 +93,16 @@ extern "C" {
  * `sampleRate` frames per second and `bitsPerSample` bits (8, 16, 24 or 32).
  * Returns ORLESK_SUCCESS or one of the start errors above.
  */
-ORLESK_API ORLESK_MUST_CHECK int32_t StartRecordingWav(const char16_t *path, int32_t sampleRate,
-                                                       int32_t bitsPerSample);
+ORLESK_API ORLESK_MUST_CHECK int32_t ORLESK_CALL StartRecordingWav(const OrleskPathChar *path,
+                                                                   int32_t sampleRate,
+                                                                   int32_t bitsPerSample);
 
 /*
  * Stops the running recording, writes the header's sizes and closes the file.
  * Returns ORLESK_SUCCESS, ORLESK_ERROR_NOT_RECORDING, ORLESK_ERROR_WRITE or
  * ORLESK_ERROR_AUDIO_LOST.
  */
-ORLESK_API ORLESK_MUST_CHECK int32_t StopRecordingWav(void);
+ORLESK_API ORLESK_MUST_CHECK int32_t ORLESK_CALL StopRecordingWav(void);
 
 /*
  * A one-line English description of a status, for a host to show or log:

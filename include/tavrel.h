@@ -15,18 +15,42 @@
 #define TAVREL_H
 
 #include <stdint.h>
-#ifndef __cplusplus
-#include <uchar.h>
-#endif
 
 #define TAVREL_VERSION_MAJOR 1
 #define TAVREL_VERSION_MINOR 0
 #define TAVREL_VERSION_PATCH 0
 
+/*
+ * TavrelPathChar: one UTF-16 code unit of a path. On Windows that is wchar_t
+ * (16 bits there), so L"..." strings and the system's own wide strings pass
+ * straight through; elsewhere it is char16_t. Both are the same bytes.
+ * TAVREL_CALL: the export's calling convention, the system's standard one
+ * for exported functions (__stdcall on 32-bit Windows; x64 and Linux have
+ * only one). TAVREL_API: how a caller sees the export (imported from
+ * tavrel.dll on Windows). The library's own build exports by its
+ * module-definition file instead of dllexport, which on 32-bit Windows
+ * would also export the decorated name "ApplySpeedEffectToWav@12".
+ */
+#if defined(_WIN32)
+#include <stddef.h>
+typedef wchar_t TavrelPathChar;
+#define TAVREL_CALL __stdcall
+#if defined(TAVREL_BUILDING_LIBRARY)
+#define TAVREL_API
+#else
+#define TAVREL_API __declspec(dllimport)
+#endif
+#else
+#ifndef __cplusplus
+#include <uchar.h>
+#endif
+typedef char16_t TavrelPathChar;
+#define TAVREL_CALL
 #if defined(TAVREL_BUILDING_LIBRARY)
 #define TAVREL_API __attribute__((visibility("default")))
 #else
 #define TAVREL_API
+#endif
 #endif
 
 #if defined(__GNUC__) || defined(__clang__)
@@ -54,9 +78,8 @@ extern "C" {
  * rates multiplied by speed / 100. Both paths are null-terminated UTF-16.
  * Returns one of the TAVREL_ statuses above.
  */
-TAVREL_API TAVREL_MUST_CHECK int32_t ApplySpeedEffectToWav(const char16_t *source,
-                                                           const char16_t *destination,
-                                                           int32_t speed);
+TAVREL_API TAVREL_MUST_CHECK int32_t TAVREL_CALL ApplySpeedEffectToWav(
+    const TavrelPathChar *source, const TavrelPathChar *destination, int32_t speed);
 
 /*
  * A one-line English description of a status, for a host to show or log:

@@ -1,8 +1,9 @@
 #include "block_resampling.h"
 
 #include <cstring>
-#include <limits>
 #include <new>
+
+#include "resample_kernels.h"
 
 namespace tavrel {
 
@@ -11,21 +12,26 @@ std::uint32_t ResampledFrameCount(std::uint32_t frames, std::int32_t speed) {
   return frames * 100u / static_cast<std::uint32_t>(speed);
 }
 
-std::uint32_t OutputCapacityFrames(std::int32_t speed) {
-  if (speed >= 100) {
-    return kFramesPerBlock;
-  }
-  return kFramesPerBlock * 100u / static_cast<std::uint32_t>(speed) + 2u;
-}
-
 bool SamplesFitInFrame(const FrameLayout& layout) {
   const std::uint32_t sampleBytes =
       std::uint32_t{layout.channels} * (std::uint32_t{layout.bitsPerSample} / 8u);
   return layout.blockAlign >= sampleBytes;
 }
 
-ResampledBlock CopyBlock(const std::uint8_t* input, std::uint32_t frames) {
-  return {input, frames};
+bool FramePicks::Compute(std::int32_t speed) {
+  const std::uint32_t count = ResampledFrameCount(kFramesPerBlock, speed);
+  frames_.reset(new (std::nothrow) std::uint32_t[count]);
+  if (!frames_) {
+    return false;
+  }
+  speed_ = speed;
+  // A running sum instead of a product per frame; it stays below 102400.
+  const auto step = static_cast<std::uint32_t>(speed);
+  std::uint32_t position = 0;
+  for (std::uint32_t i = 0; i < count; ++i, position += step) {
+    frames_[i] = position / 100u;
+  }
+  return true;
 }
 
 namespace {
@@ -44,58 +50,38 @@ void CopyFrameAny(const std::uint8_t* input, std::uint32_t source,
 }
 
 template <auto CopyFrame>
-void PickFrames(const std::uint8_t* input, std::uint32_t outputFrames,
-                std::size_t width, std::uint32_t speed, std::uint8_t* output) {
-  // The source index i × speed / 100 comes from a running sum, so no
-  // multiplication is needed per frame.
-  std::uint32_t position = 0;
-  for (std::uint32_t i = 0; i < outputFrames; ++i) {
-    CopyFrame(input, position / 100u, output, i, width);
-    position += speed;
+void PickFrames(const std::uint8_t* input, const std::uint32_t* picks, std::uint32_t count,
+                std::size_t width, std::uint8_t* output) {
+  for (std::uint32_t i = 0; i < count; ++i) {
+    CopyFrame(input, picks[i], output, i, width);
   }
 }
 
 }  // namespace
 
-ResampledBlock ShrinkBlock(const std::uint8_t* input, std::uint32_t frames,
-                           const FrameLayout& layout, std::int32_t speed,
-                           std::uint8_t* output) {
-  const std::uint32_t count = ResampledFrameCount(frames, speed);
-  // count >= 1 only when speed <= frames × 100, so the running sum stays
-  // below 2 × 102400 and cannot overflow.
-  const auto step = static_cast<std::uint32_t>(speed);
-  switch (layout.blockAlign) {
-    case 1: PickFrames<CopyFrameFixed<1>>(input, count, 1, step, output); break;
-    case 2: PickFrames<CopyFrameFixed<2>>(input, count, 2, step, output); break;
-    case 3: PickFrames<CopyFrameFixed<3>>(input, count, 3, step, output); break;
-    case 4: PickFrames<CopyFrameFixed<4>>(input, count, 4, step, output); break;
-    case 6: PickFrames<CopyFrameFixed<6>>(input, count, 6, step, output); break;
-    case 8: PickFrames<CopyFrameFixed<8>>(input, count, 8, step, output); break;
-    default: PickFrames<CopyFrameAny>(input, count, layout.blockAlign, step, output); break;
+void ShrinkFrames(const std::uint8_t* input, std::uint32_t frames, std::uint32_t blockAlign,
+                  const FramePicks& picks, std::uint32_t first, std::uint32_t end,
+                  std::uint8_t* output, VectorPath path) {
+  // The wide instructions take the frames they can; the plain code does the
+  // rest.
+  std::uint32_t done = first;
+  if (path == VectorPath::kAvx512) {
+    done = ShrinkFramesAvx512(input, frames, blockAlign, picks, first, end, output);
+  } else if (path == VectorPath::kAvx2) {
+    done = ShrinkFramesAvx2(input, frames, blockAlign, picks, first, end, output);
   }
-  return {output, count};
-}
-
-bool BlockResampler::Allocate() {
-  const std::uint64_t bytes = std::uint64_t{OutputCapacityFrames(speed_)} * layout_.blockAlign;
-  if (bytes > static_cast<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max())) {
-    return false;
+  const std::uint32_t* pick = picks.frames() + done;
+  const std::uint32_t count = end - done;
+  std::uint8_t* rest = output + std::size_t{done - first} * blockAlign;
+  switch (blockAlign) {
+    case 1: PickFrames<CopyFrameFixed<1>>(input, pick, count, 1, rest); break;
+    case 2: PickFrames<CopyFrameFixed<2>>(input, pick, count, 2, rest); break;
+    case 3: PickFrames<CopyFrameFixed<3>>(input, pick, count, 3, rest); break;
+    case 4: PickFrames<CopyFrameFixed<4>>(input, pick, count, 4, rest); break;
+    case 6: PickFrames<CopyFrameFixed<6>>(input, pick, count, 6, rest); break;
+    case 8: PickFrames<CopyFrameFixed<8>>(input, pick, count, 8, rest); break;
+    default: PickFrames<CopyFrameAny>(input, pick, count, blockAlign, rest); break;
   }
-  output_.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]);
-  if (!output_) {
-    return false;
-  }
-  return speed_ >= 100 || positions_.Compute(speed_);
-}
-
-ResampledBlock BlockResampler::Resample(const std::uint8_t* input, std::uint32_t frames) {
-  if (speed_ == 100) {
-    return CopyBlock(input, frames);
-  }
-  if (speed_ > 100) {
-    return ShrinkBlock(input, frames, layout_, speed_, output_.get());
-  }
-  return StretchBlock(input, frames, layout_, positions_, output_.get());
 }
 
 }  // namespace tavrel

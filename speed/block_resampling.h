@@ -1,7 +1,10 @@
 // Turning one block of frames into the frames of the faster or slower sound.
 //
 // Each block is resampled by itself: no position, phase or sample carries
-// over to the next block. Nothing here allocates per block or per frame.
+// over to the next block. A strategy produces any range of a block's output
+// frames into any place, so that a long stretched run can be written in
+// pieces and frames go straight into the buffer that is written to the
+// file. Nothing here allocates per block or per frame.
 #pragma once
 
 #include <cstddef>
@@ -20,33 +23,71 @@ struct FrameLayout {
   std::uint16_t bitsPerSample;  // a sample is bitsPerSample / 8 bytes wide
 };
 
-// Frames a strategy produces from a block of `frames`, at a speed other than
-// 100: frames × 100 / speed, truncated.
+// Frames a strategy produces from a block of `frames`: the same number at
+// 100, else frames × 100 / speed, truncated.
 std::uint32_t ResampledFrameCount(std::uint32_t frames, std::int32_t speed);
-
-// Room, in frames, the output area needs for any block at `speed` (>= 1).
-std::uint32_t OutputCapacityFrames(std::int32_t speed);
 
 // Whether every sample of a frame lies inside the frame, which the
 // interpolation needs: block align >= channels × (bits / 8).
 bool SamplesFitInFrame(const FrameLayout& layout);
 
-// The frames a block turned into: where they are and how many.
-struct ResampledBlock {
-  const std::uint8_t* frames;
-  std::uint32_t count;
+// The wide kernels are built for x86-64 Linux. Not for 64-bit Windows:
+// there g++ cannot align the stack beyond 16 bytes, so a spilled 256- or
+// 512-bit register may land unaligned and fault.
+#if defined(__x86_64__) && !defined(_WIN32)
+#define TAVREL_X86_VECTOR_KERNELS 1
+#endif
+
+// The ways resampled frames can be computed. Every way gives the same
+// bytes; the wider ones exist only where the processor has them.
+enum class VectorPath {
+  kPortable,  // plain C++, on every architecture
+  kAvx2,      // x86-64 with AVX2
+  kAvx512,    // x86-64 with AVX-512 F, BW, DQ and VL
 };
+
+// The fastest way this processor offers.
+VectorPath FastestVectorPath();
+
+// Whether this processor can take `path`.
+bool CanUseVectorPath(VectorPath path);
+
+// Which input frame each output frame of a shrunk block is: frame i
+// × speed / 100. The same for every block at one speed, so computed once.
+class FramePicks {
+ public:
+  // The picks of a full block at `speed` (above 100). False when the memory
+  // cannot be had.
+  bool Compute(std::int32_t speed);
+
+  std::int32_t speed() const { return speed_; }
+  const std::uint32_t* frames() const { return frames_.get(); }
+
+ private:
+  std::unique_ptr<std::uint32_t[]> frames_;
+  std::int32_t speed_ = 0;
+};
+
+// Speed above 100: output frames [first, end) of a block, written from
+// `output` on; whole frames, any layout.
+void ShrinkFrames(const std::uint8_t* input, std::uint32_t frames, std::uint32_t blockAlign,
+                  const FramePicks& picks, std::uint32_t first, std::uint32_t end,
+                  std::uint8_t* output, VectorPath path = FastestVectorPath());
 
 // Where each output frame of a stretched block lies in the input block:
 // frame i lies at i × speed × 0.01, multiplied in that order. Multiplying by
 // the constant 0.01 is not the same as dividing by 100; it decides the
 // fraction's lowest bits. The positions are the same for every block at one
-// speed, so they are computed once.
+// speed, so they are computed once, and only as far as the blocks need.
 class StretchPositions {
  public:
-  // Computes the positions of every frame a full block yields at `speed`
-  // (1 to 99). False when the memory cannot be had.
-  bool Compute(std::int32_t speed);
+  // Room for the positions of every frame a block of `blockFrames` frames
+  // yields at `speed` (1 to 99). False when the memory cannot be had.
+  bool Allocate(std::int32_t speed, std::uint32_t blockFrames = kFramesPerBlock);
+
+  // Makes sure the first `count` positions are computed; count must not
+  // exceed what Allocate made room for.
+  void ComputeUpTo(std::uint32_t count);
 
   std::int32_t speed() const { return speed_; }
   // The input frame at or before output frame i's position.
@@ -56,47 +97,28 @@ class StretchPositions {
   // The same fraction rounded to single precision, as the 16-bit rule uses it.
   float SingleFractionAt(std::uint32_t i) const { return singleFractions_[i]; }
 
+  const std::uint32_t* frames() const { return frames_.get(); }
+  const double* fractions() const { return fractions_.get(); }
+  const float* singleFractions() const { return singleFractions_.get(); }
+
  private:
   std::unique_ptr<std::uint32_t[]> frames_;
   std::unique_ptr<double[]> fractions_;
   std::unique_ptr<float[]> singleFractions_;
+  std::uint32_t capacity_ = 0;
+  std::uint32_t computed_ = 0;
   std::int32_t speed_ = 0;
 };
 
-// Speed 100: the block itself, without a copy.
-ResampledBlock CopyBlock(const std::uint8_t* input, std::uint32_t frames);
-
-// Speed above 100: output frame i is input frame i × speed / 100.
-ResampledBlock ShrinkBlock(const std::uint8_t* input, std::uint32_t frames,
-                           const FrameLayout& layout, std::int32_t speed,
-                           std::uint8_t* output);
-
-// Speed below 100: output frame i is interpolated linearly between the
-// input frame at its position and the one after it (itself, for the block's
-// last frame). Samples of 8, 16, 24 and 32 bits are computed; any other
-// depth, and bytes of a frame past its samples, are written as zeros. Needs
-// SamplesFitInFrame(layout).
-ResampledBlock StretchBlock(const std::uint8_t* input, std::uint32_t frames,
-                            const FrameLayout& layout, const StretchPositions& positions,
-                            std::uint8_t* output);
-
-// The output area and positions for one layout and speed, allocated once,
-// and the choice of strategy for each block.
-class BlockResampler {
- public:
-  BlockResampler(const FrameLayout& layout, std::int32_t speed) : layout_(layout), speed_(speed) {}
-
-  // False when the memory cannot be had (or does not fit this host's
-  // address space).
-  bool Allocate();
-
-  ResampledBlock Resample(const std::uint8_t* input, std::uint32_t frames);
-
- private:
-  FrameLayout layout_;
-  std::int32_t speed_;
-  std::unique_ptr<std::uint8_t[]> output_;
-  StretchPositions positions_;
-};
+// Speed below 100: output frames [first, end) of a block of `frames` input
+// frames, written from `output` on. Output frame i is interpolated linearly
+// between the input frame at its position and the one after it (itself,
+// for the block's last frame). Samples of 8, 16, 24 and 32 bits are
+// computed; any other depth, and bytes of a frame past its samples, are
+// written as zeros. Needs SamplesFitInFrame(layout) and the positions
+// computed up to `end`.
+void StretchFrames(const std::uint8_t* input, std::uint32_t frames, const FrameLayout& layout,
+                   const StretchPositions& positions, std::uint32_t first, std::uint32_t end,
+                   std::uint8_t* output, VectorPath path = FastestVectorPath());
 
 }  // namespace tavrel

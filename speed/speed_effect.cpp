@@ -1,81 +1,34 @@
 #include "speed_effect.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <new>
 
-#include "block_resampling.h"
+#include "file_streams.h"
 #include "open_files.h"
 #include "tavrel.h"
-#include "wav_header.h"
+#include "wav_conversion.h"
 
 namespace tavrel {
 
 namespace {
 
-// Each stream gets a buffer this large, so a 100 MB file costs a few hundred
-// system calls instead of tens of thousands. In the benchmark 1 MiB beat
-// 64 KiB and 256 KiB at every speed.
-constexpr std::size_t kStreamBufferBytes = std::size_t{1} << 20;
+constexpr std::size_t kLine = 64;
 
-using Bytes = std::unique_ptr<std::uint8_t[]>;
-
-// Allocates `count` × `width` bytes, or nothing when that cannot be had
-// (including a size that does not fit this host's address space).
-Bytes AllocateFrames(std::uint32_t count, std::uint32_t width) {
-  const std::uint64_t bytes = std::uint64_t{count} * width;
-  if (bytes > static_cast<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max())) {
-    return nullptr;
+// The source's stream buffer, no larger than the file (a voice clip of a
+// few kilobytes is read with one read). Blocks are read through it, so a
+// 100 MB file costs a few hundred reads. At 100 the frames of a file
+// larger than a clip are read straight into the output buffer instead,
+// many blocks at a time, which the stream does without its own buffer when
+// that is smaller than the read.
+std::size_t SourceBufferBytes(std::int32_t speed, std::optional<std::uint64_t> sourceBytes) {
+  constexpr std::uint64_t kLargest = std::uint64_t{1} << 18;
+  constexpr std::uint64_t kClip = std::uint64_t{1} << 16;
+  if (speed == 100 && (!sourceBytes || *sourceBytes > kClip)) {
+    return std::size_t{1} << 12;
   }
-  return Bytes(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]);
-}
-
-// Multiplies the 32-bit signed field at `offset` by speed / 100, truncating
-// toward zero. False when the product leaves the 32-bit signed range.
-bool ScaleRateField(wav::WavHeader& header, std::size_t offset, std::int32_t speed) {
-  const auto rate = static_cast<std::int32_t>(wav::ReadLe32(&header[offset]));
-  const std::int64_t product = std::int64_t{rate} * speed;
-  if (product < std::numeric_limits<std::int32_t>::min() ||
-      product > std::numeric_limits<std::int32_t>::max()) {
-    return false;
-  }
-  wav::WriteLe32(&header[offset], static_cast<std::uint32_t>(product / 100));
-  return true;
-}
-
-FrameLayout ReadFrameLayout(const wav::WavHeader& header) {
-  return {wav::ReadLe16(&header[wav::kChannelsOffset]),
-          wav::ReadLe16(&header[wav::kBlockAlignOffset]),
-          wav::ReadLe16(&header[wav::kBitsPerSampleOffset])};
-}
-
-bool WriteHeader(std::FILE* file, const wav::WavHeader& header) {
-  return std::fwrite(header.data(), 1, header.size(), file) == header.size();
-}
-
-// Reads the source block by block, resamples each block and writes it.
-// Returns the frames written, or -1 when a read or write failed.
-std::int64_t ResampleAllFrames(std::FILE* source, std::FILE* destination,
-                               const FrameLayout& layout, std::uint8_t* input,
-                               BlockResampler& resampler) {
-  std::int64_t total = 0;
-  for (;;) {
-    // One read per block; a trailing piece shorter than a frame is not a
-    // frame and is dropped.
-    const auto frames = static_cast<std::uint32_t>(
-        std::fread(input, layout.blockAlign, kFramesPerBlock, source));
-    if (frames == 0) {
-      break;
-    }
-    const ResampledBlock block = resampler.Resample(input, frames);
-    if (block.count > 0 &&
-        std::fwrite(block.frames, layout.blockAlign, block.count, destination) != block.count) {
-      return -1;
-    }
-    total += block.count;
-  }
-  return std::ferror(source) ? -1 : total;
+  return static_cast<std::size_t>(std::clamp<std::uint64_t>(sourceBytes.value_or(kLargest), 1, kLargest));
 }
 
 }  // namespace
@@ -85,9 +38,8 @@ std::int32_t ApplySpeedEffect(const char16_t* source, const char16_t* destinatio
   if (speed < 1) {
     return TAVREL_ERROR_SPEED;
   }
-  // Declared before the streams so that they outlive them.
-  Bytes sourceBuffer;
-  Bytes destinationBuffer;
+  // Declared before the streams so that it outlives them.
+  std::unique_ptr<std::uint8_t[]> sourceBuffer;
 
   common::FileStream input;
   common::FileIdentity sourceIdentity;
@@ -98,51 +50,25 @@ std::int32_t ApplySpeedEffect(const char16_t* source, const char16_t* destinatio
   if (!common::CreateFileForWriting(destination, &sourceIdentity, output)) {
     return TAVREL_ERROR_DESTINATION;
   }
-  sourceBuffer = Bytes(new (std::nothrow) std::uint8_t[kStreamBufferBytes]);
-  destinationBuffer = Bytes(new (std::nothrow) std::uint8_t[kStreamBufferBytes]);
-  input.UseBuffer(reinterpret_cast<char*>(sourceBuffer.get()), kStreamBufferBytes);
-  output.UseBuffer(reinterpret_cast<char*>(destinationBuffer.get()), kStreamBufferBytes);
-
-  wav::WavHeader header{};
-  if (std::fread(header.data(), 1, header.size(), input.get()) != header.size()) {
-    return std::ferror(input.get()) ? TAVREL_ERROR_IO : TAVREL_ERROR_SHORT_HEADER;
-  }
-  const FrameLayout layout = ReadFrameLayout(header);
-  // Both refusals come before anything is written, so the destination stays
-  // empty.
-  if (speed < 100 && !SamplesFitInFrame(layout)) {
-    return TAVREL_ERROR_UNSUPPORTED;
-  }
-  if (!ScaleRateField(header, wav::kSampleRateOffset, speed) ||
-      !ScaleRateField(header, wav::kByteRateOffset, speed)) {
-    return TAVREL_ERROR_UNSUPPORTED;
-  }
-  if (!WriteHeader(output.get(), header)) {
-    return TAVREL_ERROR_IO;
+  const std::optional<std::uint64_t> sourceBytes = RegularFileSize(input.get());
+  // On a cache line, like the file's pages it is filled from: the kernel's
+  // copy is fastest so.
+  const std::size_t bufferBytes = SourceBufferBytes(speed, sourceBytes);
+  sourceBuffer.reset(new (std::nothrow) std::uint8_t[bufferBytes + kLine]);
+  if (sourceBuffer) {
+    const auto address = reinterpret_cast<std::uintptr_t>(sourceBuffer.get());
+    input.UseBuffer(reinterpret_cast<char*>(sourceBuffer.get() + (kLine - address % kLine) % kLine),
+                    bufferBytes);
   }
 
-  std::int64_t frames = 0;
-  // A block align of 0 holds no frames at all: there is nothing to read.
-  if (layout.blockAlign > 0) {
-    Bytes inputFrames = AllocateFrames(kFramesPerBlock, layout.blockAlign);
-    BlockResampler resampler(layout, speed);
-    if (!inputFrames || !resampler.Allocate()) {
-      // The destination keeps the header just written, with the source's
-      // size fields.
-      return TAVREL_ERROR_NO_MEMORY;
-    }
-    frames = ResampleAllFrames(input.get(), output.get(), layout, inputFrames.get(), resampler);
-    if (frames < 0) {
-      return TAVREL_ERROR_IO;
-    }
-  }
-
-  wav::SetWavSizes(header, static_cast<std::uint64_t>(frames) * layout.blockAlign);
-  if (std::fseek(output.get(), 0, SEEK_SET) != 0 || !WriteHeader(output.get(), header)) {
-    return TAVREL_ERROR_IO;
-  }
+  FileSource from(input.get());
+  FileDestination to(output.get());
+  const std::int32_t status = ConvertWav(from, to, speed, sourceBytes);
   input.Close();
-  return output.Close() ? TAVREL_SUCCESS : TAVREL_ERROR_IO;
+  // Closing can be the first moment a file system reports that the data did
+  // not fit: then the file is not complete.
+  const bool closed = output.Close();
+  return status == TAVREL_SUCCESS && !closed ? TAVREL_ERROR_IO : status;
 }
 
 }  // namespace tavrel

@@ -11,26 +11,34 @@
 
 #include "block_resampling.h"
 #include "sample_rules.h"
+#include "resample_kernels.h"
 
 namespace tavrel {
 
-bool StretchPositions::Compute(std::int32_t speed) {
-  const std::uint32_t count = ResampledFrameCount(kFramesPerBlock, speed);
+bool StretchPositions::Allocate(std::int32_t speed, std::uint32_t blockFrames) {
+  const std::uint32_t count = ResampledFrameCount(blockFrames, speed);
   frames_.reset(new (std::nothrow) std::uint32_t[count]);
   fractions_.reset(new (std::nothrow) double[count]);
   singleFractions_.reset(new (std::nothrow) float[count]);
   if (!frames_ || !fractions_ || !singleFractions_) {
     return false;
   }
-  const auto speedAsDouble = static_cast<double>(speed);
-  for (std::uint32_t i = 0; i < count; ++i) {
+  capacity_ = count;
+  computed_ = 0;
+  speed_ = speed;
+  return true;
+}
+
+void StretchPositions::ComputeUpTo(std::uint32_t count) {
+  count = std::min(count, capacity_);
+  const auto speedAsDouble = static_cast<double>(speed_);
+  for (std::uint32_t i = computed_; i < count; ++i) {
     const double position = static_cast<double>(i) * speedAsDouble * 0.01;
     frames_[i] = static_cast<std::uint32_t>(position);
     fractions_[i] = position - static_cast<double>(frames_[i]);
     singleFractions_[i] = static_cast<float>(fractions_[i]);
   }
-  speed_ = speed;
-  return true;
+  computed_ = std::max(computed_, count);
 }
 
 namespace {
@@ -65,6 +73,7 @@ template <typename Rule, std::uint32_t kChannels, bool kDense>
 void InterpolateChunk(const std::uint8_t* input, std::uint32_t frames, std::size_t blockAlign,
                       const StretchPositions& positions, const Chunk& chunk,
                       std::uint8_t* output) {
+  // `output` is where the chunk's first frame goes.
   const std::size_t frameBytes = kDense ? std::size_t{kChannels} * Rule::kWidth : blockAlign;
   typename Rule::Value cur[kChunkSamples];
   typename Rule::Value nxt[kChunkSamples];
@@ -94,7 +103,7 @@ void InterpolateChunk(const std::uint8_t* input, std::uint32_t frames, std::size
 
   Rule::Compute(cur, nxt, fraction, result, k);
 
-  std::uint8_t* first = output + chunk.firstFrame * frameBytes + channelOffset;
+  std::uint8_t* first = output + channelOffset;
   if (frameBytes == std::size_t{channels} * Rule::kWidth) {
     // Whole frames without padding: the results lie back to back.
     for (std::size_t j = 0; j < k; ++j) {
@@ -110,10 +119,11 @@ void InterpolateChunk(const std::uint8_t* input, std::uint32_t frames, std::size
   }
 }
 
+// Output frames [firstFrame, endFrame), written from `output` on.
 template <typename Rule>
 void InterpolateFrames(const std::uint8_t* input, std::uint32_t frames, const FrameLayout& layout,
-                       const StretchPositions& positions, std::uint8_t* output,
-                       std::uint32_t count) {
+                       const StretchPositions& positions, std::uint32_t firstFrame,
+                       std::uint32_t endFrame, std::uint8_t* output) {
   const std::uint32_t channels = layout.channels;
   const bool dense = layout.blockAlign == std::uint32_t{channels} * Rule::kWidth;
   auto interpolate = InterpolateChunk<Rule, 0, false>;
@@ -125,42 +135,49 @@ void InterpolateFrames(const std::uint8_t* input, std::uint32_t frames, const Fr
   // A chunk holds whole frames, or, for more channels than fit, part of one.
   const std::uint32_t channelsPerChunk = std::min(channels, kChunkSamples);
   const std::uint32_t framesPerChunk = kChunkSamples / channelsPerChunk;
-  for (std::uint32_t first = 0; first < count; first += framesPerChunk) {
-    const std::uint32_t end = std::min(count, first + framesPerChunk);
+  for (std::uint32_t first = firstFrame; first < endFrame; first += framesPerChunk) {
+    const std::uint32_t end = std::min(endFrame, first + framesPerChunk);
+    std::uint8_t* chunkOutput = output + std::size_t{first - firstFrame} * layout.blockAlign;
     for (std::uint32_t channel = 0; channel < channels; channel += channelsPerChunk) {
       const Chunk chunk{first, end, channel, std::min(channels, channel + channelsPerChunk)};
-      interpolate(input, frames, layout.blockAlign, positions, chunk, output);
+      interpolate(input, frames, layout.blockAlign, positions, chunk, chunkOutput);
     }
   }
 }
 
 }  // namespace
 
-ResampledBlock StretchBlock(const std::uint8_t* input, std::uint32_t frames,
-                            const FrameLayout& layout, const StretchPositions& positions,
-                            std::uint8_t* output) {
-  const std::uint32_t count = ResampledFrameCount(frames, positions.speed());
+void StretchFrames(const std::uint8_t* input, std::uint32_t frames, const FrameLayout& layout,
+                   const StretchPositions& positions, std::uint32_t first, std::uint32_t end,
+                   std::uint8_t* output, VectorPath path) {
   const std::uint32_t width = layout.bitsPerSample / 8u;
   const bool computed = layout.bitsPerSample == 8 || layout.bitsPerSample == 16 ||
                         layout.bitsPerSample == 24 || layout.bitsPerSample == 32;
   // Bytes that no rule computes are written as zeros: padding after the
   // samples of a frame, whole frames of a depth without a rule, and frames
-  // without channels.
+  // without channels. The output area may hold anything before.
   if (!computed || layout.channels == 0 ||
       layout.blockAlign > std::uint32_t{layout.channels} * width) {
-    std::memset(output, 0, std::size_t{count} * layout.blockAlign);
+    std::memset(output, 0, std::size_t{end - first} * layout.blockAlign);
   }
-  if (layout.channels == 0) {
-    return {output, count};
+  if (!computed || layout.channels == 0) {
+    return;
   }
-  switch (computed ? layout.bitsPerSample : 0) {
-    case 8: InterpolateFrames<rules::Unsigned8>(input, frames, layout, positions, output, count); break;
-    case 16: InterpolateFrames<rules::Signed16>(input, frames, layout, positions, output, count); break;
-    case 24: InterpolateFrames<rules::Signed24>(input, frames, layout, positions, output, count); break;
-    case 32: InterpolateFrames<rules::Signed32>(input, frames, layout, positions, output, count); break;
-    default: break;
+  // The wide instructions take the frames they can; the plain code does the
+  // rest (and everything on other processors).
+  std::uint32_t done = first;
+  if (path == VectorPath::kAvx512) {
+    done = StretchDenseFramesAvx512(input, frames, layout, positions, first, end, output);
+  } else if (path == VectorPath::kAvx2) {
+    done = StretchDenseFramesAvx2(input, frames, layout, positions, first, end, output);
   }
-  return {output, count};
+  std::uint8_t* rest = output + std::size_t{done - first} * layout.blockAlign;
+  switch (layout.bitsPerSample) {
+    case 8: InterpolateFrames<rules::Unsigned8>(input, frames, layout, positions, done, end, rest); break;
+    case 16: InterpolateFrames<rules::Signed16>(input, frames, layout, positions, done, end, rest); break;
+    case 24: InterpolateFrames<rules::Signed24>(input, frames, layout, positions, done, end, rest); break;
+    default: InterpolateFrames<rules::Signed32>(input, frames, layout, positions, done, end, rest); break;
+  }
 }
 
 }  // namespace tavrel

@@ -26,7 +26,6 @@ TEST(OpenFiles, EverySpellingOfAFileHasItsIdentity) {
   WriteWholeFile(folder / "a.wav", Bytes{1, 2, 3});
   WriteWholeFile(folder / "b.wav", Bytes{1, 2, 3});
   fs::create_hard_link(folder / "a.wav", folder / "hard.wav");
-  fs::create_symlink(folder / "a.wav", folder / "soft.wav");
 
   auto identityOf = [](const fs::path& path) {
     common::FileStream stream;
@@ -36,7 +35,10 @@ TEST(OpenFiles, EverySpellingOfAFileHasItsIdentity) {
   };
   const common::FileIdentity original = identityOf(folder / "a.wav");
   EXPECT_EQ(identityOf(folder / "hard.wav"), original);
+#if !defined(_WIN32)  // wine makes no symbolic links
+  fs::create_symlink(folder / "a.wav", folder / "soft.wav");
   EXPECT_EQ(identityOf(folder / "soft.wav"), original);
+#endif
   EXPECT_EQ(identityOf(folder / "." / "a.wav"), original);
   EXPECT_NE(identityOf(folder / "b.wav"), original);
 }

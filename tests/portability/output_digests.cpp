@@ -19,8 +19,8 @@ std::uint64_t DigestOutputs(const OutputCase& c, const std::filesystem::path& wo
   const std::filesystem::path source = workDirectory / "source.wav";
   const std::filesystem::path destination = workDirectory / "destination.wav";
   test_support::WriteWholeFile(source, MakeSourceWav(c));
-  const std::u16string wideSource = test_support::Utf16Path(source);
-  const std::u16string wideDestination = test_support::Utf16Path(destination);
+  const test_support::HostString wideSource = test_support::HostPath(source);
+  const test_support::HostString wideDestination = test_support::HostPath(destination);
 
   Fnv1a64 digest;
   for (const std::int32_t speed : c.Speeds()) {

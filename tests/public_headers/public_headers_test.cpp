@@ -1,13 +1,36 @@
-// What the public headers promise on their own: the project's version, and
-// one distinct message for every status, the same from C and from C++.
+// What the public headers promise on their own: the exports' types, the
+// project's version, and one distinct message for every status, the same
+// from C and from C++.
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
+#include <type_traits>
 
 #include "headers_from_c.h"
 #include "orlesk.h"
 #include "tavrel.h"
+
+// The exports as a host's function pointers spell them: UTF-16 paths in
+// wchar_t and the standard calling convention on Windows (__stdcall, which
+// only 32-bit x86 tells apart), char16_t and the C convention elsewhere.
+// No conversion exists between conventions or character types, so each
+// check below compiles only if the declaration has exactly that type. The
+// functions are only declared: sizeof never calls them.
+#if defined(_WIN32)
+using HostChar = wchar_t;
+#define HOST_CALL __stdcall
+#else
+using HostChar = char16_t;
+#define HOST_CALL
+#endif
+bool HasHostType(int32_t(HOST_CALL*)(const HostChar*, const HostChar*, int32_t));
+bool HasHostType(int32_t(HOST_CALL*)(const HostChar*, int32_t, int32_t));
+bool HasHostType(int32_t(HOST_CALL*)());
+static_assert(sizeof(HasHostType(&ApplySpeedEffectToWav)) == sizeof(bool));
+static_assert(sizeof(HasHostType(&StartRecordingWav)) == sizeof(bool));
+static_assert(sizeof(HasHostType(&StopRecordingWav)) == sizeof(bool));
+static_assert(std::is_same_v<TavrelPathChar, HostChar> && std::is_same_v<OrleskPathChar, HostChar>);
 
 namespace {
 

@@ -35,21 +35,33 @@ std::int64_t SampleAt(const std::uint8_t* frames, std::size_t index, unsigned wi
 
 struct Resampled {
   Bytes output;
-  tavrel::ResampledBlock block;
+  struct {
+    const std::uint8_t* frames;
+    std::uint32_t count;
+  } block;
 };
 
-// Resamples `input` as one block; the frames are copied out of the
-// resampler's area so that they outlive it.
-Resampled Resample(const Bytes& input, const FrameLayout& layout, std::int32_t speedPercent) {
-  tavrel::BlockResampler resampler(layout, speedPercent);
-  EXPECT_TRUE(resampler.Allocate());
+// Resamples `input` as one block into an output area that holds other
+// bytes before (as a reused buffer does), so that every byte the strategy
+// must write is seen to be written.
+Resampled Resample(const Bytes& input, const FrameLayout& layout, std::int32_t speedPercent,
+                   tavrel::VectorPath path = tavrel::FastestVectorPath()) {
   const auto frames = static_cast<std::uint32_t>(input.size() / layout.blockAlign);
+  const std::uint32_t count = tavrel::ResampledFrameCount(frames, speedPercent);
   Resampled run;
-  run.block = resampler.Resample(input.data(), frames);
-  if (run.block.frames != input.data()) {
-    run.output.assign(run.block.frames, run.block.frames + std::size_t{run.block.count} * layout.blockAlign);
-    run.block.frames = run.output.data();
+  run.output.assign(std::size_t{count} * layout.blockAlign, 0xA5);
+  if (speedPercent > 100) {
+    tavrel::FramePicks picks;
+    EXPECT_TRUE(picks.Compute(speedPercent));
+    tavrel::ShrinkFrames(input.data(), frames, layout.blockAlign, picks, 0, count, run.output.data(),
+                         path);
+  } else if (speedPercent < 100) {
+    tavrel::StretchPositions positions;
+    EXPECT_TRUE(positions.Allocate(speedPercent));
+    positions.ComputeUpTo(count);
+    tavrel::StretchFrames(input.data(), frames, layout, positions, 0, count, run.output.data(), path);
   }
+  run.block = {run.output.data(), count};
   return run;
 }
 
@@ -74,25 +86,13 @@ std::vector<std::int64_t> Ramp(std::size_t count, std::int64_t start, std::int64
   return values;
 }
 
-TEST(FrameCounts, FollowTheSpeedAndFitTheOutputArea) {
+TEST(FrameCounts, FollowTheSpeed) {
   EXPECT_EQ(tavrel::ResampledFrameCount(1024, 50), 2048u);
   EXPECT_EQ(tavrel::ResampledFrameCount(1024, 200), 512u);
   EXPECT_EQ(tavrel::ResampledFrameCount(1, 300), 0u);
   EXPECT_EQ(tavrel::ResampledFrameCount(7, 150), 4u);
   EXPECT_EQ(tavrel::ResampledFrameCount(1024, 0x7FFFFFFF), 0u);
-  EXPECT_EQ(tavrel::OutputCapacityFrames(1), 102402u);
-  EXPECT_EQ(tavrel::OutputCapacityFrames(99), 1036u);
-  EXPECT_EQ(tavrel::OutputCapacityFrames(100), 1024u);
-  for (std::int32_t s = 1; s < 1000; ++s) {
-    EXPECT_LE(tavrel::ResampledFrameCount(1024, s), tavrel::OutputCapacityFrames(s)) << s;
-  }
-}
-
-TEST(CopyBlock, HandsBackTheInputWithoutCopying) {
-  const Bytes input = Pack(Ramp(10, 0, 3), 2);
-  const Resampled run = Resample(input, kMono16, 100);
-  EXPECT_EQ(run.block.frames, input.data());
-  EXPECT_EQ(run.block.count, 10u);
+  EXPECT_EQ(tavrel::ResampledFrameCount(1000, 100), 1000u);
 }
 
 TEST(ShrinkBlock, PicksWholeFramesAtMultiplesOfTheSpeed) {
@@ -182,6 +182,30 @@ TEST(StretchBlock, PositionIsScaledByTheConstantOneHundredth) {
   EXPECT_EQ(out[57], 57);
 }
 
+TEST(StretchBlock, SixteenBitSamplesAreInterpolatedInSinglePrecision) {
+  // At speed 1, output frame 7 lies at 0.07 between samples -15 and 85. In
+  // single precision 100 × 0.07f + -15 comes to exactly -8; in double
+  // precision, 100 × 0.07 is just over 7 and the sum truncates to -7. The
+  // 24-bit rule is the double one. Frame 15 (at 0.15, between -31 and 69)
+  // rounds the other way: -15 in single precision, -16 in double. The rest
+  // of the full block lets the wide kernels take these frames too.
+  for (const auto path : {tavrel::VectorPath::kPortable, tavrel::VectorPath::kAvx2,
+                          tavrel::VectorPath::kAvx512}) {
+    if (!tavrel::CanUseVectorPath(path)) {
+      continue;
+    }
+    std::vector<std::int64_t> values(1024, 0);
+    values[0] = -15;
+    values[1] = 85;
+    EXPECT_EQ(Samples(Resample(Pack(values, 2), kMono16, 1, path), 2, true)[7], -8);
+    EXPECT_EQ(Samples(Resample(Pack(values, 3), kMono24, 1, path), 3, true)[7], -7);
+    values[0] = -31;
+    values[1] = 69;
+    EXPECT_EQ(Samples(Resample(Pack(values, 2), kMono16, 1, path), 2, true)[15], -15);
+    EXPECT_EQ(Samples(Resample(Pack(values, 3), kMono24, 1, path), 3, true)[15], -16);
+  }
+}
+
 TEST(StretchBlock, ThirtyTwoBitSamplesFarApartInterpolateWithoutWrapping) {
   const std::int64_t lowest = -2147483648LL;
   const std::int64_t highest = 2147483647LL;
@@ -230,7 +254,8 @@ TEST(StretchPositions, IntegerPartIsExactAtEverySlowSpeed) {
   // stays in [0, 1).
   for (std::int32_t s = 1; s < 100; ++s) {
     tavrel::StretchPositions positions;
-    ASSERT_TRUE(positions.Compute(s));
+    ASSERT_TRUE(positions.Allocate(s));
+    positions.ComputeUpTo(tavrel::ResampledFrameCount(1024, s));
     const auto step = static_cast<std::uint32_t>(s);
     for (std::uint32_t i = 0; i < tavrel::ResampledFrameCount(1024, s); ++i) {
       ASSERT_EQ(positions.FrameAt(i), i * step / 100) << "s=" << s << " i=" << i;

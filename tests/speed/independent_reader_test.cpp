@@ -32,7 +32,7 @@ class IndependentReaders : public ::testing::TestWithParam<Case> {
       data[i] = static_cast<std::uint8_t>(i * 37u + i / 5u);
     }
     WriteWholeFile(in_, MakeWav({c.channels, 22050, c.bits, 0}, data));
-    ASSERT_EQ(ApplySpeedEffectToWav(Utf16Path(in_).c_str(), Utf16Path(out_).c_str(), c.speed),
+    ASSERT_EQ(ApplySpeedEffectToWav(HostPath(in_).c_str(), HostPath(out_).c_str(), c.speed),
               TAVREL_SUCCESS);
     expectedRate_ = 22050u * static_cast<std::uint32_t>(c.speed) / 100u;
     expectedFrames_ = (fs::file_size(out_) - 44) / blockAlign;

@@ -1,13 +1,27 @@
 // Every status of ApplySpeedEffectToWav and the state of both files after it.
+// The cases that need POSIX (an address-space limit, /dev/full,
+// /proc/self/mem, symbolic links, permissions that bind, mount namespaces)
+// run on Linux; tests/windows has Windows' own.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#endif
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <vector>
 
 #include "tavrel.h"
+#include "address_space.h"
 #include "test_files.h"
 
 namespace {
@@ -15,15 +29,21 @@ namespace {
 namespace fs = std::filesystem;
 using namespace test_support;
 
-// Runs the call with at most 1 GiB of address space and exits with its
-// status.
-[[noreturn]] void ExitWithStatusInSmallAddressSpace(const fs::path& from, const fs::path& to,
-                                                    std::int32_t speed) {
-  const rlim_t oneGibibyte = rlim_t{1} << 30;
-  const rlimit limit{oneGibibyte, oneGibibyte};
-  ::setrlimit(RLIMIT_AS, &limit);
-  std::_Exit(ApplySpeedEffectToWav(Utf16Path(from).c_str(), Utf16Path(to).c_str(), speed));
+#if !defined(_WIN32)
+// Runs the call with `headroom` bytes of address space beyond what this
+// process already maps, and exits with its status. Called in a child
+// process, so that the test process keeps its own limit.
+[[noreturn]] void ExitWithStatusInLimitedAddressSpace(const fs::path& from, const fs::path& to,
+                                                      std::int32_t speed, std::size_t headroom) {
+  if (!LimitAddressSpace(headroom)) {
+    std::_Exit(100);
+  }
+  const std::int32_t status =
+      ApplySpeedEffectToWav(HostPath(from).c_str(), HostPath(to).c_str(), speed);
+  // An exit status has 8 bits: success is 0, any other status itself.
+  std::_Exit(status == TAVREL_SUCCESS ? 0 : status);
 }
+#endif
 
 class SpeedEffectStatus : public ::testing::Test {
  protected:
@@ -35,7 +55,7 @@ class SpeedEffectStatus : public ::testing::Test {
   }
 
   std::int32_t Apply(const fs::path& from, const fs::path& to, std::int32_t speed) {
-    return ApplySpeedEffectToWav(Utf16Path(from).c_str(), Utf16Path(to).c_str(), speed);
+    return ApplySpeedEffectToWav(HostPath(from).c_str(), HostPath(to).c_str(), speed);
   }
 
   void ExpectSourceUnchanged() { EXPECT_EQ(ReadWholeFile(source_), sourceBytes_); }
@@ -56,14 +76,14 @@ TEST_F(SpeedEffectStatus, SpeedBelowOneTouchesNoFile) {
 }
 
 TEST_F(SpeedEffectStatus, SourceThatCannotBeOpenedLeavesTheDestinationAlone) {
-  const char16_t unpaired[] = {u'x', 0xD800, u'.', u'w', 0};
+  const HostChar unpaired[] = {u'x', 0xD800, u'.', u'w', 0};
   // A destination that exists already must keep its bytes.
   WriteWholeFile(destination_, Bytes{1, 2, 3});
   EXPECT_EQ(Apply(folder_ / "missing.wav", destination_, 100), TAVREL_ERROR_SOURCE);
   EXPECT_EQ(Apply(folder_.path(), destination_, 100), TAVREL_ERROR_SOURCE);  // a directory
-  EXPECT_EQ(ApplySpeedEffectToWav(nullptr, Utf16Path(destination_).c_str(), 100),
+  EXPECT_EQ(ApplySpeedEffectToWav(nullptr, HostPath(destination_).c_str(), 100),
             TAVREL_ERROR_SOURCE);
-  EXPECT_EQ(ApplySpeedEffectToWav(unpaired, Utf16Path(destination_).c_str(), 100),
+  EXPECT_EQ(ApplySpeedEffectToWav(unpaired, HostPath(destination_).c_str(), 100),
             TAVREL_ERROR_SOURCE);
   EXPECT_EQ(ReadWholeFile(destination_), (Bytes{1, 2, 3}));
 
@@ -72,6 +92,7 @@ TEST_F(SpeedEffectStatus, SourceThatCannotBeOpenedLeavesTheDestinationAlone) {
   EXPECT_FALSE(fs::exists(destination_));
 }
 
+#if !defined(_WIN32)
 TEST_F(SpeedEffectStatus, UnreadableSourceIsRefused) {
   if (::geteuid() == 0) {
     GTEST_SKIP() << "root reads any file";
@@ -80,29 +101,100 @@ TEST_F(SpeedEffectStatus, UnreadableSourceIsRefused) {
   EXPECT_EQ(Apply(source_, destination_, 100), TAVREL_ERROR_SOURCE);
   EXPECT_FALSE(fs::exists(destination_));
 }
+#endif
 
 TEST_F(SpeedEffectStatus, DestinationThatCannotBeCreatedIsRefused) {
-  const char16_t unpaired[] = {0xDC00, u'.', u'w', 0};
+  const HostChar unpaired[] = {0xDC00, u'.', u'w', 0};
   EXPECT_EQ(Apply(source_, folder_ / "no-such-folder" / "out.wav", 100), TAVREL_ERROR_DESTINATION);
   EXPECT_EQ(Apply(source_, folder_.path(), 100), TAVREL_ERROR_DESTINATION);  // a directory
-  EXPECT_EQ(ApplySpeedEffectToWav(Utf16Path(source_).c_str(), nullptr, 100),
+  EXPECT_EQ(ApplySpeedEffectToWav(HostPath(source_).c_str(), nullptr, 100),
             TAVREL_ERROR_DESTINATION);
-  EXPECT_EQ(ApplySpeedEffectToWav(Utf16Path(source_).c_str(), unpaired, 100),
+  EXPECT_EQ(ApplySpeedEffectToWav(HostPath(source_).c_str(), unpaired, 100),
             TAVREL_ERROR_DESTINATION);
   ExpectSourceUnchanged();
 }
 
 TEST_F(SpeedEffectStatus, DestinationThatIsTheSourceIsRefusedBeforeTruncating) {
   fs::create_hard_link(source_, folder_ / "hard.wav");
+  std::vector<fs::path> spellings{source_, folder_ / "hard.wav", folder_ / "." / "source.wav"};
+#if !defined(_WIN32)
   fs::create_symlink(source_, folder_ / "soft.wav");
-  for (const fs::path& same : {source_, folder_ / "hard.wav", folder_ / "soft.wav",
-                               folder_ / "." / "source.wav"}) {
+  spellings.push_back(folder_ / "soft.wav");
+#endif
+  for (const fs::path& same : spellings) {
     for (const std::int32_t speed : {50, 100, 200}) {
       EXPECT_EQ(Apply(source_, same, speed), TAVREL_ERROR_DESTINATION) << same;
       ExpectSourceUnchanged();
     }
   }
 }
+
+#if !defined(_WIN32)
+// Exit statuses of the child below besides the call's own.
+constexpr int kNoMountNamespace = 77;
+constexpr int kWrongOutput = 78;
+
+// In a mount namespace of its own, so that it may mount file systems
+// without touching the machine's: one fresh tmpfs for the source and one for
+// the destination. Each file is the first of its file system, so on Linux
+// 5.9 and later both get the same inode number on different devices.
+[[noreturn]] void ExitAfterConvertingAcrossTwoFreshFileSystems(const fs::path& first,
+                                                              const fs::path& second,
+                                                              const Bytes& sourceBytes) {
+  const uid_t user = ::getuid();
+  const gid_t group = ::getgid();
+  if (::unshare(CLONE_NEWNS) != 0) {
+    // Without privilege: a user namespace first, in which this user is root.
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
+      std::_Exit(kNoMountNamespace);
+    }
+    std::ofstream("/proc/self/setgroups") << "deny";
+    std::ofstream("/proc/self/uid_map") << "0 " << user << " 1";
+    std::ofstream("/proc/self/gid_map") << "0 " << group << " 1";
+  }
+  if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+      ::mount("tavrel-first", first.c_str(), "tmpfs", 0, "size=1m") != 0 ||
+      ::mount("tavrel-second", second.c_str(), "tmpfs", 0, "size=1m") != 0) {
+    std::_Exit(kNoMountNamespace);
+  }
+  const fs::path source = first / "source.wav";
+  const fs::path destination = second / "destination.wav";
+  WriteWholeFile(source, sourceBytes);
+  WriteWholeFile(destination, Bytes{1, 2, 3});
+  struct stat sourceStatus {};
+  struct stat destinationStatus {};
+  if (::stat(source.c_str(), &sourceStatus) != 0 || ::stat(destination.c_str(), &destinationStatus) != 0 ||
+      sourceStatus.st_ino != destinationStatus.st_ino || sourceStatus.st_dev == destinationStatus.st_dev) {
+    std::_Exit(kNoMountNamespace);
+  }
+  const std::int32_t status =
+      ApplySpeedEffectToWav(HostPath(source).c_str(), HostPath(destination).c_str(), 100);
+  if (status != TAVREL_SUCCESS) {
+    std::_Exit(status);
+  }
+  std::_Exit(ReadWholeFile(destination) == sourceBytes ? 0 : kWrongOutput);
+}
+
+TEST_F(SpeedEffectStatus, DestinationOnAnotherFileSystemWithTheSameInodeNumberIsNotTheSource) {
+  const fs::path first = folder_ / "first";
+  const fs::path second = folder_ / "second";
+  fs::create_directory(first);
+  fs::create_directory(second);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ExitAfterConvertingAcrossTwoFreshFileSystems(first, second, sourceBytes_);
+  }
+  int waitStatus = 0;
+  ASSERT_EQ(::waitpid(child, &waitStatus, 0), child);
+  ASSERT_TRUE(WIFEXITED(waitStatus));
+  if (WEXITSTATUS(waitStatus) == kNoMountNamespace) {
+    GTEST_SKIP() << "cannot mount two fresh file systems whose first files share an inode number";
+  }
+  // A whole copy, not TAVREL_ERROR_DESTINATION.
+  EXPECT_EQ(WEXITSTATUS(waitStatus), 0);
+}
+#endif
 
 TEST_F(SpeedEffectStatus, SourceShorterThanAHeaderLeavesAnEmptyDestination) {
   for (const std::size_t length : {0u, 1u, 43u}) {
@@ -116,12 +208,21 @@ TEST_F(SpeedEffectStatus, SourceShorterThanAHeaderLeavesAnEmptyDestination) {
 
 TEST_F(SpeedEffectStatus, HeaderThatCannotBeStretchedLeavesAnEmptyDestination) {
   // Two 16-bit channels cannot fit in two-byte frames.
-  WriteWholeFile(source_, MakeWav({2, 8000, 16, 2}, Bytes(400, 1)));
-  EXPECT_EQ(Apply(source_, destination_, 50), TAVREL_ERROR_UNSUPPORTED);
-  EXPECT_EQ(fs::file_size(destination_), 0u);
-  // Faster speeds move whole frames and need no such room.
+  const Bytes frames = Ramp16(200);
+  WriteWholeFile(source_, MakeWav({2, 8000, 16, 2}, frames));
+  for (const std::int32_t speed : {1, 50, 99}) {
+    EXPECT_EQ(Apply(source_, destination_, speed), TAVREL_ERROR_UNSUPPORTED) << speed;
+    EXPECT_EQ(fs::file_size(destination_), 0u);
+  }
+  // From 100 on, whole frames are moved and need no such room: at 100 they
+  // are copied, at 200 every other one is.
+  EXPECT_EQ(Apply(source_, destination_, 100), TAVREL_SUCCESS);
+  const Bytes copied = ReadWholeFile(destination_);
+  EXPECT_EQ(Bytes(copied.begin() + 44, copied.end()), frames);
   EXPECT_EQ(Apply(source_, destination_, 200), TAVREL_SUCCESS);
-  EXPECT_EQ(fs::file_size(destination_), 44u + 200u);
+  const Bytes halved = ReadWholeFile(destination_);
+  ASSERT_EQ(halved.size(), 44u + 200u);
+  EXPECT_EQ(Le16At(halved, 44 + 2), Le16At(frames, 4));  // output frame 1 is input frame 2
 }
 
 TEST_F(SpeedEffectStatus, RateThatWouldOverflowWhenScaledIsRefused) {
@@ -139,23 +240,55 @@ TEST_F(SpeedEffectStatus, RateThatWouldOverflowWhenScaledIsRefused) {
   EXPECT_EQ(Apply(source_, destination_, 100), TAVREL_ERROR_UNSUPPORTED);
 }
 
-TEST_F(SpeedEffectStatus, WorkBufferThatCannotBeAllocatedLeavesTheHeaderOnly) {
-  // At speed 1 the output area of 65535-byte frames is 65535 × 102402
-  // bytes, which a 1 GiB address space cannot hold. The limit is set in a
-  // child process so that this process keeps its own.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-  GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-  GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
-#endif
-#endif
-  WriteWholeFile(source_, MakeWav({1, 8000, 8, 65535}, Bytes(70000, 3), 123456));
-  EXPECT_EXIT(ExitWithStatusInSmallAddressSpace(source_, destination_, 1),
+#if !defined(_WIN32)
+constexpr std::size_t kMebibyte = std::size_t{1} << 20;
+
+TEST_F(SpeedEffectStatus, WidestFramesAtEverySpeedFitInALimitedAddressSpace) {
+  if (!kAddressSpaceCanBeLimited) {
+    GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
+  }
+  // One 65535-byte frame of 8-bit mono whose one sample is 3, at a rate low
+  // enough for the byte rate to scale; the rest of the 70000 bytes is not a
+  // whole frame. Two input blocks of such frames
+  // are 128 MiB; at speed 1 the block's output alone is 100 frames, and the
+  // output area for a whole block would be 6.7 GB.
+  constexpr std::size_t kTwoBlocksAndAFewMebibytes = 2 * 1024 * 65535 + 8 * kMebibyte;
+  Bytes data(70000, 0);
+  data[0] = 3;
+  WriteWholeFile(source_, MakeWav({1, 100, 8, 65535}, data));
+  for (const std::int32_t speed : {1, 50, 100, 200}) {
+    EXPECT_EXIT(ExitWithStatusInLimitedAddressSpace(source_, destination_, speed,
+                                                    kTwoBlocksAndAFewMebibytes),
+                ::testing::ExitedWithCode(0), "")
+        << speed;
+    const Bytes written = ReadWholeFile(destination_);
+    const std::size_t frames = speed < 100 ? 100u / static_cast<std::size_t>(speed) : speed == 100 ? 1u : 0u;
+    ASSERT_EQ(written.size(), 44u + frames * 65535u) << speed;
+    EXPECT_EQ(Le32At(written, 24), static_cast<std::uint32_t>(speed));
+    EXPECT_EQ(Le32At(written, 40), frames * 65535u);
+    EXPECT_EQ(Le32At(written, 4), frames * 65535u + 36u);
+    // Each frame is the one sample interpolated with itself, then zeros.
+    for (std::size_t frame = 0; frame < frames; ++frame) {
+      const auto first = written.begin() + static_cast<long>(44 + frame * 65535);
+      ASSERT_EQ(*first, 3) << speed << " frame " << frame;
+      ASSERT_EQ(std::count(first + 1, first + 65535, 0), 65534) << speed << " frame " << frame;
+    }
+  }
+}
+
+TEST_F(SpeedEffectStatus, WorkBufferBeyondALimitedAddressSpaceLeavesTheHeaderOnly) {
+  if (!kAddressSpaceCanBeLimited) {
+    GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
+  }
+  // A block of 65535-byte frames is 64 MiB, which 16 MiB of room cannot
+  // hold. The source holds a whole block (a sparse file: no disk is used).
+  WriteWholeFile(source_, MakeWav({1, 100, 8, 65535}, Bytes(70000, 3), 123456));
+  fs::resize_file(source_, 44 + 1024 * 65535);
+  EXPECT_EXIT(ExitWithStatusInLimitedAddressSpace(source_, destination_, 50, 16 * kMebibyte),
               ::testing::ExitedWithCode(TAVREL_ERROR_NO_MEMORY), "");
   const Bytes written = ReadWholeFile(destination_);
   ASSERT_EQ(written.size(), 44u);
-  EXPECT_EQ(Le32At(written, 24), 80u);         // the rate, scaled to 1 %
+  EXPECT_EQ(Le32At(written, 24), 50u);         // the rate, halved
   EXPECT_EQ(Le32At(written, 40), 123456u);     // the source's own size fields
   EXPECT_EQ(Le32At(written, 4), 123456u + 36);
 }
@@ -174,5 +307,7 @@ TEST_F(SpeedEffectStatus, ReadErrorOnTheSourceIsAnError) {
   // Reading this process's memory file from offset 0 fails with EIO.
   EXPECT_EQ(Apply("/proc/self/mem", destination_, 100), TAVREL_ERROR_IO);
 }
+
+#endif
 
 }  // namespace

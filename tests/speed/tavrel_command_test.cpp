@@ -1,14 +1,26 @@
-// The tavrel command as a person uses it: output line, messages, exit codes.
+// The tavrel command as a person uses it: output line, messages, exit codes,
+// what it does with files in other layouts or formats, and what it leaves in
+// the destination's folder.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <csignal>
+#include <set>
 #include <string>
+#include <thread>
 
 #include "commands.h"
+#include "riff_images.h"
 #include "test_files.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using namespace test_support;
+using namespace riff_images;
 
 CommandResult RunTavrel(const std::string& arguments) {
   return RunCommand(std::string(TAVREL_COMMAND) + " " + arguments + " 2>&1");
@@ -18,9 +30,23 @@ class TavrelCommand : public ::testing::Test {
  protected:
   void SetUp() override { WriteWholeFile(in_, MakeWav({1, 8000, 16, 0}, Ramp16(16000))); }
 
+  std::set<std::string> Entries() const {
+    std::set<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder_.path())) {
+      names.insert(entry.path().filename().string());
+    }
+    return names;
+  }
+
   ScratchFolder folder_;
   std::string in_ = (folder_ / "in.wav").string();
   std::string out_ = (folder_ / "out.wav").string();
+  // The samples of in_, as ffmpeg lays them out by default: a LIST chunk
+  // before the data.
+  std::string listed_ = (folder_ / "listed.wav").string();
+  const Bytes listedImage_ =
+      RiffFile({Chunk("fmt ", FormatBody(1, 1, 8000, 16)), Chunk("LIST", Bytes(26, 'i')),
+                Chunk("data", Ramp16(16000))});
 };
 
 TEST_F(TavrelCommand, DescribesInputAndOutputOnSuccess) {
@@ -40,6 +66,7 @@ TEST_F(TavrelCommand, ExplainsEachFailureAndExitsNonZero) {
   const Case cases[] = {
       {in_ + " " + out_ + " 0", "the speed must be at least 1 percent"},
       {(folder_ / "missing.wav").string() + " " + out_ + " 100", "the source cannot be opened"},
+      {folder_.path().string() + " " + out_ + " 100", "the source cannot be opened"},
       {in_ + " " + in_ + " 100", "it is the source itself"},
       {in_ + " /dev/full 100", "is the disk full?"},
   };
@@ -49,6 +76,147 @@ TEST_F(TavrelCommand, ExplainsEachFailureAndExitsNonZero) {
     EXPECT_NE(outcome.output.find(c.message), std::string::npos) << outcome.output;
   }
   EXPECT_EQ(ReadWholeFile(in_), MakeWav({1, 8000, 16, 0}, Ramp16(16000)));
+}
+
+TEST_F(TavrelCommand, CopiesTheSamplesOfAnotherLayoutAndSaysSo) {
+  WriteWholeFile(listed_, listedImage_);
+  const CommandResult outcome = RunTavrel(listed_ + " " + out_ + " 150");
+  EXPECT_EQ(outcome.exitCode, 0) << outcome.output;
+  EXPECT_NE(outcome.output.find("listed.wav: read 'data' past a LIST chunk\n"), std::string::npos)
+      << outcome.output;
+  // The frames of the data chunk, not of everything after byte 44.
+  EXPECT_NE(outcome.output.find("8000 Hz, 1 ch, 16 bit, 16000 frames, 2.000 s -> "),
+            std::string::npos)
+      << outcome.output;
+  const std::string reference = (folder_ / "reference.wav").string();
+  ASSERT_EQ(RunTavrel(in_ + " " + reference + " 150").exitCode, 0);
+  EXPECT_EQ(ReadWholeFile(out_), ReadWholeFile(reference));
+  EXPECT_EQ(Entries(), (std::set<std::string>{"in.wav", "listed.wav", "out.wav", "reference.wav"}));
+}
+
+TEST_F(TavrelCommand, RefusesWhatItCannotComputeAndLeavesTheDestinationAlone) {
+  Bytes floats = MakeWav({1, 8000, 32, 0}, Bytes(4000));
+  floats[20] = 3;  // WAVE_FORMAT_IEEE_FLOAT
+  Bytes alaw = MakeWav({1, 8000, 8, 0}, Bytes(1000));
+  alaw[20] = 6;
+  const struct {
+    Bytes source;
+    std::string message;
+  } cases[] = {
+      {floats, "'" + in_ + "' holds 32-bit float samples"},
+      {alaw, "'" + in_ + "' holds A-law audio"},
+      {Bytes{'f', 'L', 'a', 'C', 0, 0, 0, 34, 1, 2, 3, 4}, "'" + in_ + "' is a FLAC file"},
+  };
+  const Bytes kept = {'k', 'e', 'e', 'p'};
+  for (const auto& c : cases) {
+    WriteWholeFile(in_, c.source);
+    for (const bool destinationExists : {false, true}) {
+      fs::remove(out_);
+      if (destinationExists) {
+        WriteWholeFile(out_, kept);
+      }
+      const CommandResult outcome = RunTavrel(in_ + " " + out_ + " 150");
+      EXPECT_EQ(outcome.exitCode, 1);
+      EXPECT_NE(outcome.output.find(c.message), std::string::npos) << outcome.output;
+      EXPECT_NE(outcome.output.find("convert it first, e.g.: ffmpeg -i '" + in_ + "' -c:a pcm_s"),
+                std::string::npos)
+          << outcome.output;
+      EXPECT_EQ(ReadFileIfExists(out_),
+                destinationExists ? std::optional<Bytes>(kept) : std::nullopt);
+      EXPECT_EQ(Entries().size(), destinationExists ? 2u : 1u);
+    }
+  }
+}
+
+TEST_F(TavrelCommand, AsIsHandsTheSourceToTheLibraryUntouched) {
+  WriteWholeFile(listed_, listedImage_);
+  const CommandResult listed = RunTavrel("--as-is " + listed_ + " " + out_ + " 100");
+  EXPECT_EQ(listed.exitCode, 0);
+  EXPECT_NE(listed.output.find("warning: '" + listed_ +
+                               "' is not a plain 44-byte integer PCM WAV "
+                               "file (its 'data' chunk is past a LIST chunk); with --as-is the "
+                               "result will not be a valid WAV file"),
+            std::string::npos)
+      << listed.output;
+  // At 100 the library copies every byte after its 44-byte header: the LIST
+  // chunk's header is still at byte 36.
+  const Bytes output = ReadWholeFile(out_);
+  ASSERT_EQ(output.size(), listedImage_.size());
+  EXPECT_TRUE(std::equal(output.begin() + 36, output.begin() + 40, "LIST"));
+  EXPECT_TRUE(std::equal(output.begin() + 44, output.end(), listedImage_.begin() + 44));
+
+  const CommandResult canonical = RunTavrel("--as-is " + in_ + " " + out_ + " 100");
+  EXPECT_EQ(canonical.exitCode, 0);
+  EXPECT_EQ(canonical.output.find("warning"), std::string::npos) << canonical.output;
+}
+
+TEST_F(TavrelCommand, LeavesNothingBehindWhenTheCopyCannotBeMade) {
+  WriteWholeFile(listed_, RiffFile({Chunk("fmt ", FormatBody(1, 2, 8000, 16)),
+                                    Chunk("LIST", Bytes(26, 'i')), Chunk("data", Ramp16(100000))}));
+  const CommandResult noFolder =
+      RunTavrel(listed_ + " " + (folder_ / "missing" / "out.wav").string() + " 150");
+  EXPECT_EQ(noFolder.exitCode, 1);
+  EXPECT_NE(noFolder.output.find("the destination cannot be created: its folder is missing"),
+            std::string::npos)
+      << noFolder.output;
+
+  const CommandResult itself = RunTavrel(listed_ + " " + listed_ + " 150");
+  EXPECT_EQ(itself.exitCode, 1);
+  EXPECT_NE(itself.output.find("it is the source itself"), std::string::npos) << itself.output;
+  EXPECT_EQ(fs::file_size(listed_), 200000u + 12u + 24u + 34u + 8u);
+
+  // A file size limit of 50 KiB stops the copy's writes (SIGXFSZ ignored,
+  // so that they fail instead of ending the process).
+  const CommandResult tooLarge =
+      RunCommand("trap '' XFSZ; ulimit -f 100; " + std::string(TAVREL_COMMAND) + " " + listed_ +
+                 " " + out_ + " 150 2>&1");
+  EXPECT_EQ(tooLarge.exitCode, 1);
+  EXPECT_NE(
+      tooLarge.output.find("cannot copy the samples to '" + folder_.path().string() + "/.tavrel-"),
+      std::string::npos)
+      << tooLarge.output;
+  EXPECT_NE(tooLarge.output.find("writing the copy failed: File too large"), std::string::npos)
+      << tooLarge.output;
+  EXPECT_EQ(Entries(), (std::set<std::string>{"in.wav", "listed.wav"}));
+}
+
+TEST_F(TavrelCommand, RemovesItsCopyWhenInterruptedOrTerminated) {
+  WriteWholeFile(listed_, listedImage_);
+  for (const int signal : {SIGINT, SIGTERM}) {
+    // Standard output is a pipe that is already full: the command stops at
+    // its first line, which it prints once the copy is made, until the
+    // signal ends it.
+    int channel[2];
+    ASSERT_EQ(::pipe(channel), 0);
+    ::fcntl(channel[1], F_SETFL, O_NONBLOCK);
+    const char filler[512] = {};
+    while (::write(channel[1], filler, sizeof filler) > 0) {
+    }
+    ::fcntl(channel[1], F_SETFL, 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::dup2(channel[1], STDOUT_FILENO);
+      ::execl(TAVREL_COMMAND, "tavrel", listed_.c_str(), out_.c_str(), "150", nullptr);
+      ::_exit(127);
+    }
+    ::close(channel[1]);
+    const auto copyExists = [&] {
+      const std::set<std::string> names = Entries();
+      return std::any_of(names.begin(), names.end(),
+                         [](const std::string& name) { return name.rfind(".tavrel-", 0) == 0; });
+    };
+    for (int wait = 0; wait < 1000 && !copyExists(); ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(copyExists());
+    ::kill(child, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ::close(channel[0]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_EQ(Entries(), (std::set<std::string>{"in.wav", "listed.wav"}));
+  }
 }
 
 TEST_F(TavrelCommand, RejectsBadUsageWithExitCodeTwo) {

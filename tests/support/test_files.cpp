@@ -1,7 +1,7 @@
 #include "test_files.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -16,11 +16,17 @@ ScratchFolder::ScratchFolder(Medium medium) {
       medium == Medium::kMemory && std::filesystem::is_directory("/dev/shm", error);
   const std::filesystem::path parent =
       inMemory ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path();
-  std::string pattern = (parent / "tavrel-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot create a scratch folder");
+  // Creating a folder fails if it exists, so a name once created is ours.
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "tavrel-test-%08x%08x", random(), random());
+    if (std::filesystem::create_directory(parent / name, error)) {
+      path_ = parent / name;
+      return;
+    }
   }
-  path_ = pattern;
+  throw std::runtime_error("cannot create a scratch folder");
 }
 
 ScratchFolder::~ScratchFolder() {
@@ -54,6 +60,14 @@ void WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint
 
 std::u16string Utf16Path(const std::filesystem::path& path) {
   return path.u16string();
+}
+
+HostString HostPath(const std::filesystem::path& path) {
+#if defined(_WIN32)
+  return path.wstring();
+#else
+  return path.u16string();
+#endif
 }
 
 namespace {

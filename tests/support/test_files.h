@@ -27,7 +27,7 @@ class ScratchFolder {
   ScratchFolder& operator=(const ScratchFolder&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+  std::filesystem::path operator/(const std::filesystem::path& name) const { return path_ / name; }
 
  private:
   std::filesystem::path path_;
@@ -40,8 +40,19 @@ void WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint
 // Every byte of the file, or nothing when it cannot be opened.
 std::optional<Bytes> ReadFileIfExists(const std::filesystem::path& path);
 
-// The UTF-16 form of an ASCII or UTF-8 path, as a host would pass it.
+// The UTF-16 form of an ASCII or UTF-8 path, as the libraries' internals
+// take it.
 std::u16string Utf16Path(const std::filesystem::path& path);
+
+// A path as a host passes it to the exports: UTF-16 in the public headers'
+// path type, wchar_t on Windows and char16_t elsewhere.
+#if defined(_WIN32)
+using HostChar = wchar_t;
+#else
+using HostChar = char16_t;
+#endif
+using HostString = std::basic_string<HostChar>;
+HostString HostPath(const std::filesystem::path& path);
 
 struct WavFormat {
   std::uint16_t channels;

@@ -1,23 +1,14 @@
-// A one-line description of a WAV file as the speed effect sees it.
+// A one-line description of a WAV file's audio, from its data chunk.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
+
+#include "wav_layout.h"
 
 namespace tavrel_tool {
 
-struct WavSummary {
-  std::uint32_t sampleRate;
-  std::uint16_t channels;
-  std::uint16_t bitsPerSample;
-  std::uint64_t frames;  // whole frames after the 44-byte header
-};
-
-// Reads the header of `path`; no value when there is no header to read.
-std::optional<WavSummary> SummariseWav(const std::string& path);
-
-// "8000 Hz, 16000 frames, 2.000 s"
-std::string Describe(const WavSummary& summary);
+// "8000 Hz, 1 ch, 16 bit, 16000 frames, 2.000 s", or what the file is
+// when it holds no WAV audio ("a FLAC file").
+std::string DescribeWav(const WavReading& reading);
 
 }  // namespace tavrel_tool

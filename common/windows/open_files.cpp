@@ -1,0 +1,119 @@
+// Files on Windows: opened by their UTF-16 path through CreateFileW, never
+// through the ANSI code page, which has no room for most characters and
+// turns them into '?'. Handles are not inherited, so a host that starts
+// programs does not leak our files into them. Every file is shared for
+// reading, writing and deletion, as on POSIX systems: whether a destination
+// is the source is decided by identity, not by a sharing violation.
+#include "open_files.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <optional>
+#include <string>
+
+#include "narrow_path.h"
+
+namespace common {
+
+namespace {
+
+constexpr DWORD kShareEverything = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The path as CreateFileW takes it. Its rules are those of every platform:
+// a null path or one that is not valid UTF-16 (an unpaired surrogate) names
+// no file, so a host gets the same status everywhere.
+std::optional<std::wstring> WidePath(const char16_t* path) {
+  if (!NarrowPath(path)) {
+    return std::nullopt;
+  }
+  std::wstring wide;
+  for (const char16_t* unit = path; *unit != u'\0'; ++unit) {
+    wide.push_back(static_cast<wchar_t>(*unit));
+  }
+  return wide;
+}
+
+// Volume serial number and file index: the same for every spelling of a
+// file (other case, '/' for '\', a \\?\ prefix, an 8.3 name, a hard link).
+bool IdentityOf(HANDLE file, FileIdentity& identity) {
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!::GetFileInformationByHandle(file, &information)) {
+    return false;
+  }
+  identity = {information.dwVolumeSerialNumber,
+              (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
+  return true;
+}
+
+// Wraps an open handle in a stream; closes the handle on failure.
+bool AdoptHandle(HANDLE file, int flags, const char* mode, FileStream& stream) {
+  const int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), flags | _O_BINARY);
+  if (descriptor < 0) {
+    ::CloseHandle(file);
+    return false;
+  }
+  std::FILE* opened = ::_fdopen(descriptor, mode);
+  if (opened == nullptr) {
+    ::_close(descriptor);
+    return false;
+  }
+  stream = FileStream(opened);
+  return true;
+}
+
+}  // namespace
+
+bool OpenFileForReading(const char16_t* path, FileStream& stream, FileIdentity& identity) {
+  const std::optional<std::wstring> wide = WidePath(path);
+  if (!wide) {
+    return false;
+  }
+  // A directory cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, so it
+  // fails here. Opening a named pipe never waits: with no free instance it
+  // fails at once.
+  const HANDLE file = ::CreateFileW(wide->c_str(), GENERIC_READ, kShareEverything, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  // Pipes and devices have no identity of their own; they cannot be the
+  // destination's file either.
+  if (::GetFileType(file) == FILE_TYPE_DISK && !IdentityOf(file, identity)) {
+    ::CloseHandle(file);
+    return false;
+  }
+  return AdoptHandle(file, _O_RDONLY, "rb", stream);
+}
+
+bool CreateFileForWriting(const char16_t* path, const FileIdentity* mustNotBe, FileStream& stream) {
+  const std::optional<std::wstring> wide = WidePath(path);
+  if (!wide) {
+    return false;
+  }
+  // OPEN_ALWAYS creates the file or opens it as it is: it is only emptied
+  // once it is known not to be the one that must be kept.
+  const HANDLE file = ::CreateFileW(wide->c_str(), GENERIC_WRITE, kShareEverything, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  bool refused = false;
+  if (::GetFileType(file) == FILE_TYPE_DISK) {
+    FileIdentity identity;
+    refused = !IdentityOf(file, identity) || (mustNotBe != nullptr && identity == *mustNotBe) ||
+              !::SetEndOfFile(file);
+  }
+  if (refused) {
+    ::CloseHandle(file);
+    return false;
+  }
+  return AdoptHandle(file, _O_WRONLY, "wb", stream);
+}
+
+}  // namespace common

@@ -1,0 +1,26 @@
+#include "address_space.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace test_support {
+
+bool LimitAddressSpace(std::size_t headroom) {
+  unsigned long mappedPages = 0;
+  std::FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (statm == nullptr) {
+    return false;
+  }
+  const bool read = std::fscanf(statm, "%lu", &mappedPages) == 1;
+  std::fclose(statm);
+  if (!read) {
+    return false;
+  }
+  const rlim_t bytes = mappedPages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + headroom;
+  const rlimit limit{bytes, bytes};
+  return ::setrlimit(RLIMIT_AS, &limit) == 0;
+}
+
+}  // namespace test_support

@@ -1,0 +1,26 @@
+// Limiting a process's address space, so that a test can make allocations
+// fail in a child process of its own.
+#pragma once
+
+#include <cstddef>
+
+namespace test_support {
+
+// Limits this process's address space to what it maps now plus `headroom`
+// bytes. False when the limit cannot be set.
+bool LimitAddressSpace(std::size_t headroom);
+
+// Sanitizers reserve far more address space than any such limit allows.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr bool kAddressSpaceCanBeLimited = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+inline constexpr bool kAddressSpaceCanBeLimited = false;
+#else
+inline constexpr bool kAddressSpaceCanBeLimited = true;
+#endif
+#else
+inline constexpr bool kAddressSpaceCanBeLimited = true;
+#endif
+
+}  // namespace test_support

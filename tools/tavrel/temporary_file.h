@@ -1,0 +1,35 @@
+// A file of a unique name in a given folder that lives as long as the
+// object: removed when the object goes away, and also when SIGINT, SIGTERM
+// or SIGHUP ends the process first. One exists at a time in a process.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+
+namespace tavrel_tool {
+
+class TemporaryFile {
+ public:
+  // Creates a hidden file ".tavrel-XXXXXX" in `folder`, open for writing.
+  // Check created(); error() says why it is not.
+  explicit TemporaryFile(const std::filesystem::path& folder);
+  ~TemporaryFile();
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  bool created() const { return created_; }
+  int error() const { return error_; }
+  const std::filesystem::path& path() const { return path_; }
+  // Open for writing until Close().
+  std::FILE* stream() const { return stream_; }
+  // Flushes and closes the stream; false, with errno set, when that fails.
+  bool Close();
+
+ private:
+  std::filesystem::path path_;
+  std::FILE* stream_ = nullptr;
+  bool created_ = false;
+  int error_ = 0;
+};
+
+}  // namespace tavrel_tool
