@@ -18,16 +18,9 @@ constexpr std::size_t kLine = 64;
 
 // The source's stream buffer, no larger than the file (a voice clip of a
 // few kilobytes is read with one read). Blocks are read through it, so a
-// 100 MB file costs a few hundred reads. At 100 the frames of a file
-// larger than a clip are read straight into the output buffer instead,
-// many blocks at a time, which the stream does without its own buffer when
-// that is smaller than the read.
-std::size_t SourceBufferBytes(std::int32_t speed, std::optional<std::uint64_t> sourceBytes) {
+// 100 MB file costs a few hundred reads of the file.
+std::size_t SourceBufferBytes(std::optional<std::uint64_t> sourceBytes) {
   constexpr std::uint64_t kLargest = std::uint64_t{1} << 18;
-  constexpr std::uint64_t kClip = std::uint64_t{1} << 16;
-  if (speed == 100 && (!sourceBytes || *sourceBytes > kClip)) {
-    return std::size_t{1} << 12;
-  }
   return static_cast<std::size_t>(std::clamp<std::uint64_t>(sourceBytes.value_or(kLargest), 1, kLargest));
 }
 
@@ -53,7 +46,7 @@ std::int32_t ApplySpeedEffect(const char16_t* source, const char16_t* destinatio
   const std::optional<std::uint64_t> sourceBytes = RegularFileSize(input.get());
   // On a cache line, like the file's pages it is filled from: the kernel's
   // copy is fastest so.
-  const std::size_t bufferBytes = SourceBufferBytes(speed, sourceBytes);
+  const std::size_t bufferBytes = SourceBufferBytes(sourceBytes);
   sourceBuffer.reset(new (std::nothrow) std::uint8_t[bufferBytes + kLine]);
   if (sourceBuffer) {
     const auto address = reinterpret_cast<std::uintptr_t>(sourceBuffer.get());

@@ -147,12 +147,13 @@ struct WorkBuffers {
 constexpr std::int64_t kWriteFailed = -1;
 constexpr std::int64_t kOutOfMemory = -2;
 
-// Speed 100: blocks are read straight into the output buffer. Returns the
+// Speed 100: blocks are read straight into the output buffer, one read per
+// block, and written from there with no copy of their own. Returns the
 // frames copied, or kWriteFailed.
 std::int64_t CopyAllFrames(SourceStream& source, OutputGather& output, std::uint32_t width) {
   std::int64_t total = 0;
   for (;;) {
-    const std::uint32_t room = output.RoomForFrames(width, std::numeric_limits<std::uint32_t>::max());
+    const std::uint32_t room = output.RoomForFrames(width, kFramesPerBlock);
     if (room == 0) {
       return kWriteFailed;
     }

@@ -1,11 +1,19 @@
 #include "address_space.h"
 
+#if !defined(_WIN32)
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 
 namespace test_support {
+
+#if defined(_WIN32)
+
+bool LimitAddressSpace(std::size_t) { return false; }
+
+#else
 
 bool LimitAddressSpace(std::size_t headroom) {
   unsigned long mappedPages = 0;
@@ -22,5 +30,7 @@ bool LimitAddressSpace(std::size_t headroom) {
   const rlimit limit{bytes, bytes};
   return ::setrlimit(RLIMIT_AS, &limit) == 0;
 }
+
+#endif
 
 }  // namespace test_support

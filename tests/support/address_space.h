@@ -10,8 +10,9 @@ namespace test_support {
 // bytes. False when the limit cannot be set.
 bool LimitAddressSpace(std::size_t headroom);
 
-// Sanitizers reserve far more address space than any such limit allows.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+// Sanitizers reserve far more address space than any such limit allows;
+// Windows has no such limit for a process.
+#if defined(_WIN32) || defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 inline constexpr bool kAddressSpaceCanBeLimited = false;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
