@@ -118,8 +118,9 @@ TAVREL_AVX512 void StretchGroup(__m512i cur, __m512i nxt, const PositionTables& 
     const __m512 sum = _mm512_add_ps(
         _mm512_mul_ps(difference, SingleFractions<kChannels>(positions.singleFraction + frame)),
         _mm512_cvtepi32_ps(cur));
-    // Saturating to 16 bits is the clamp.
-    _mm512_mask_cvtsepi32_storeu_epi16(out, 0xFFFF, _mm512_cvttps_epi32(sum));
+    // Saturating to 16 bits is the clamp. Converted in a register and then
+    // stored: the converting store to memory is many times slower.
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm512_cvtsepi32_epi16(_mm512_cvttps_epi32(sum)));
   } else if constexpr (kWidth == 4) {
     // The difference of two exact doubles is exact, as the 64-bit integer
     // difference of the portable rule is.
@@ -139,7 +140,7 @@ TAVREL_AVX512 void StretchGroup(__m512i cur, __m512i nxt, const PositionTables& 
           positions.fraction + frame);
       const __m512i value = _mm512_max_epi32(_mm512_add_epi32(centred, _mm512_set1_epi32(128)),
                                              _mm512_setzero_si512());
-      _mm512_mask_cvtusepi32_storeu_epi8(out, 0xFFFF, value);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm512_cvtusepi32_epi8(value));
     } else {
       const __m512i value = _mm512_min_epi32(
           _mm512_max_epi32(InterpolateInDouble<kChannels>(lowDifference, highDifference, cur,

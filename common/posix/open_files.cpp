@@ -84,7 +84,8 @@ bool CreateFileForWriting(const char16_t* path, const FileIdentity* mustNotBe, F
   struct stat status {};
   const bool refused = ::fstat(descriptor, &status) != 0 ||
                        (mustNotBe != nullptr && IdentityOf(status) == *mustNotBe) ||
-                       (S_ISREG(status.st_mode) && ::ftruncate(descriptor, 0) != 0);
+                       (S_ISREG(status.st_mode) && status.st_size > 0 &&
+                        ::ftruncate(descriptor, 0) != 0);
   if (refused) {
     ::close(descriptor);
     return false;
