@@ -1,11 +1,17 @@
 // Opening files by the host's UTF-16 path, with the checks that keep a bad
-// path from destroying data. Each platform implements these in a folder of
-// its own; the rest of both libraries sees only this header.
+// path from destroying data or blocking the caller. Each platform
+// implements these in a folder of its own; the rest of both libraries sees
+// only this header.
+//
+// No open waits: a FIFO without a writer opens for reading at once (and
+// reads as empty), a FIFO without a reader cannot be opened for writing,
+// and no device gets the chance to wait for a carrier or a tape.
 #pragma once
 
 #include <cstdint>
 
 #include "file_stream.h"
+#include "positioned_file.h"
 
 namespace common {
 
@@ -26,7 +32,14 @@ bool OpenFileForReading(const char16_t* path, FileStream& stream, FileIdentity& 
 // Creates `path`, or truncates it if it exists, for writing. When
 // `mustNotBe` is given, a path that names that file (through a hard or
 // symbolic link too) is refused before anything is truncated. Fails as
-// OpenFileForReading does for paths that name no file.
+// OpenFileForReading does for paths that name no file, and for a FIFO
+// that no process reads.
 bool CreateFileForWriting(const char16_t* path, const FileIdentity* mustNotBe, FileStream& stream);
+
+// Creates `path`, or truncates it if it exists, as a regular file written
+// at explicit offsets. Anything else (a FIFO, a device, a directory, a
+// socket) is refused before it is opened where the path shows what it is,
+// and in any case before anything is written or truncated.
+bool CreateRegularFile(const char16_t* path, PositionedFile& file);
 
 }  // namespace common

@@ -2,15 +2,26 @@
  * orlesk.h - record mono PCM audio from the default input device to a WAV file.
  *
  * StartRecordingWav opens the default capture device, creates the file and
- * writes a 44-byte header with zero sizes; from then on the captured audio is
- * appended 100 ms at a time on the library's capture thread. StopRecordingWav
- * stops the device and patches the header's sizes, so the finished file can
- * be handed straight to tavrel.
+ * writes a 44-byte header with zero sizes. From then on the device's
+ * capture thread hands the audio, 100 ms at a time, to a queue that holds
+ * at least 5 s, and a writer thread appends it to the file: a slow disk
+ * costs no audio unless it stalls for longer than the queue lasts. While
+ * recording, the header's sizes are brought up to date at least once a
+ * second, so a recording cut short by a crash or SIGKILL still reads as
+ * all but its last second. StopRecordingWav keeps every frame captured
+ * before the call, patches the sizes and closes the file, so the finished
+ * file can be handed straight to tavrel.
  *
  * There is one recording per process. Start and stop may be called from any
  * thread; they are serialised against each other. If the library is unloaded,
  * or the process exits, while a recording runs, it is stopped as
- * StopRecordingWav would stop it, so the file is always finalised.
+ * StopRecordingWav would stop it, so the file is always finalised. A child
+ * made by fork() never touches its parent's recording: there, Start returns
+ * ORLESK_ERROR_ALREADY_RECORDING, Stop ORLESK_ERROR_NOT_RECORDING, and exit
+ * leaves the recording alone.
+ *
+ * No call waits on opening the file: a path that names anything but a
+ * regular file (a FIFO, a device) is refused at once.
  *
  * The library prints nothing and reads no configuration of its own (alsa-lib
  * reads its usual configuration to find the "default" device).
@@ -66,10 +77,11 @@ typedef char16_t OrleskPathChar;
 #define ORLESK_SUCCESS                 999 /* started, or stopped with the file complete and closed */
 #define ORLESK_ERROR_ALREADY_RECORDING  -1 /* start: a recording is running; it goes on untouched */
 #define ORLESK_ERROR_DEVICE             -2 /* start: the input device refused to open in this format; no file was touched */
-#define ORLESK_ERROR_FILE               -3 /* start: the path is null, not valid UTF-16, longer than 251 UTF-8 bytes, or the file cannot be created and written */
-#define ORLESK_ERROR_NO_BUFFER          -4 /* start: 100 ms of audio is less than one frame or cannot be allocated; the file is left as an empty WAV */
+#define ORLESK_ERROR_FILE               -3 /* start: the path is null, not valid UTF-16, longer than 251 UTF-8 bytes, names something other than a regular file, or the file cannot be created and written */
+#define ORLESK_ERROR_NO_BUFFER          -4 /* start: 100 ms of audio is less than one frame, or the buffer, the 5 s queue or the writer thread cannot be had; the file is left as an empty WAV */
 #define ORLESK_ERROR_NOT_RECORDING       2 /* stop: no recording was running; nothing changed */
 #define ORLESK_ERROR_WRITE               3 /* stop: writing the file failed (disk full, I/O error); recording stopped, the file holds the audio written before the failure, with matching sizes */
+#define ORLESK_ERROR_AUDIO_LOST          4 /* stop: audio was lost (the device overran, the disk stalled longer than the queue lasts) or the device stopped delivering; recording stopped, the file is complete and holds every frame captured, in order */
 
 #ifdef __cplusplus
 extern "C" {
@@ -87,7 +99,8 @@ ORLESK_API ORLESK_MUST_CHECK int32_t ORLESK_CALL StartRecordingWav(const OrleskP
 
 /*
  * Stops the running recording, writes the header's sizes and closes the file.
- * Returns ORLESK_SUCCESS, ORLESK_ERROR_NOT_RECORDING or ORLESK_ERROR_WRITE.
+ * Returns ORLESK_SUCCESS, ORLESK_ERROR_NOT_RECORDING, ORLESK_ERROR_WRITE or
+ * ORLESK_ERROR_AUDIO_LOST.
  */
 ORLESK_API ORLESK_MUST_CHECK int32_t ORLESK_CALL StopRecordingWav(void);
 
@@ -99,16 +112,19 @@ ORLESK_API ORLESK_MUST_CHECK int32_t ORLESK_CALL StopRecordingWav(void);
 static inline const char *OrleskStatusMessage(int32_t status) {
   switch (status) {
     case ORLESK_SUCCESS: return "done";
-    case ORLESK_ERROR_ALREADY_RECORDING: return "a recording is already running in this process";
+    case ORLESK_ERROR_ALREADY_RECORDING:
+      return "a recording is already running in this process (or in the one it was forked from)";
     case ORLESK_ERROR_DEVICE:
       return "the default input device cannot record in this format (bits must be 8, 16, 24 or 32; is there a capture device?)";
     case ORLESK_ERROR_FILE:
-      return "the file cannot be created: its folder is missing or not writable, or the path is longer than 251 bytes";
+      return "the file cannot be created: its folder is missing or not writable, it is not a regular file, or the path is longer than 251 bytes";
     case ORLESK_ERROR_NO_BUFFER:
       return "this rate and depth give no whole frame in 100 ms, or too large a buffer to allocate";
     case ORLESK_ERROR_NOT_RECORDING: return "no recording was running";
     case ORLESK_ERROR_WRITE:
       return "writing the file failed (disk full?); it holds the audio recorded before the failure";
+    case ORLESK_ERROR_AUDIO_LOST:
+      return "audio was lost: the device overran or stopped delivering, or the disk stalled for seconds; the file holds what was captured";
     default: return "unknown status";
   }
 }

@@ -1,14 +1,23 @@
 // The capture layer: what the recording control needs from an input device.
+// Each platform implements it in a folder of its own (recorder/alsa/); the
+// tests use a fake with the same contract.
 //
-// A device is opened for mono PCM in one format, is handed one caller-owned
-// buffer, and reports each filled buffer with its byte count on a thread of
-// its own. The report may hand the same buffer back (Queue) from inside
-// itself; that is the only call allowed from the report thread. Stop halts
-// capture and hands a still-queued buffer back through one last report;
-// Close waits for the report thread to end, so no report reaches the caller
-// after it returns.
-//
-// The library's backend is ALSA; the tests use a fake with the same contract.
+// - Open: the device is opened for mono PCM in one format, or refused.
+// - Queue: the caller hands it one buffer, owned by the caller, once before
+//   Start and then again from inside each report.
+// - Reports: on a thread of its own, the device fills the buffer with whole
+//   frames, in the order captured, and reports it (the callback). Queue is
+//   the only call allowed from inside a report. A layer whose device must
+//   have buffers queued ahead keeps its own and copies into the caller's.
+// - Loss: when frames were lost before a report's bytes (the device had
+//   nowhere to put them: an overrun), that report says so.
+// - Stop: capture ends; every frame captured before the call is still
+//   reported, and the last report says it is the last (kStopped).
+// - Failure: a device that fails for good (unplugged, its server gone, no
+//   audio at all for a long while) makes at once a last report (kFailed)
+//   with the frames it still had, and reports nothing more.
+// - Close: waits for the report thread to end, so no report reaches the
+//   caller after it returns. Idempotent; the destructor closes too.
 #pragma once
 
 #include <cstdint>
@@ -29,31 +38,39 @@ struct CaptureFormat {
   std::uint32_t averageBytesPerSecond = 0;
 };
 
-// The one buffer the device fills. The device sets bytesRecorded before each
-// report, always a whole number of frames.
+// Why a report is the device's last one.
+enum class CaptureEnd : std::uint8_t {
+  kNone,     // more reports follow once the buffer is queued again
+  kStopped,  // Stop was called: these are the last frames captured before it
+  kFailed,   // the device failed for good
+};
+
+// The one buffer the device fills. The device sets the fields after
+// `length` before each report.
 struct CaptureBuffer {
   std::uint8_t* data = nullptr;
   std::uint32_t length = 0;
+  // Bytes of whole frames in data, from its start.
   std::uint32_t bytesRecorded = 0;
+  // Frames were lost between the previous report and these.
+  bool framesLost = false;
+  CaptureEnd end = CaptureEnd::kNone;
 };
 
-// Called on the device's thread with the buffer it has filled or returned.
+// Called on the device's thread with the buffer it has filled.
 using CaptureDoneCallback = void (*)(CaptureBuffer& buffer, void* context);
 
 class CaptureDevice {
  public:
   virtual ~CaptureDevice() = default;
 
-  // Hands the buffer to the device: once before Start, then from inside a
-  // report to have it filled again.
   virtual void Queue(CaptureBuffer& buffer) = 0;
   virtual void Start() = 0;
   virtual void Stop() = 0;
-  // Idempotent; the destructor closes too.
   virtual void Close() = 0;
 };
 
-// Opens devices; the library has one for ALSA, the tests a fake.
+// Opens devices; the library has one per platform, the tests a fake.
 class CaptureSystem {
  public:
   // Null when the device cannot be opened in this format.

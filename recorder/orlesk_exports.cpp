@@ -28,8 +28,8 @@ extern "C" int32_t StopRecordingWav(void) {
   try {
     return recorder.Stop();
   } catch (...) {
-    // Only taking the mutex can throw, before anything changed; the caller
-    // learns that stopping failed and may try again.
+    // Nothing in stop is expected to throw; should joining a thread fail,
+    // the caller learns that stopping failed.
     return ORLESK_ERROR_WRITE;
   }
 }

@@ -5,10 +5,11 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "narrow_path.h"
 #include "orlesk.h"
-#include "recording_file.h"
+#include "process_id.h"
 
 namespace orlesk {
 
@@ -36,101 +37,143 @@ bool FitsPathBuffer(const char16_t* path) {
   return narrow && narrow->size() + 1 <= kPathBufferSize;
 }
 
-// The buffer for one report, or null when 100 ms is less than a frame, more
-// than the descriptor's 32-bit length can say, or more than the heap gives.
-std::unique_ptr<std::uint8_t[]> AllocateCaptureBuffer(std::int64_t size,
-                                                      std::uint16_t blockAlign) {
-  if (size < std::max<std::int64_t>(1, blockAlign) ||
-      static_cast<std::uint64_t>(size) > std::numeric_limits<std::uint32_t>::max() ||
-      static_cast<std::uint64_t>(size) > std::numeric_limits<std::size_t>::max()) {
-    return nullptr;
+// Whether 100 ms of audio holds at least one frame and fits the
+// descriptor's 32-bit length and the address space.
+bool UsableBufferSize(std::int64_t size, std::uint16_t blockAlign) {
+  return size >= std::max<std::int64_t>(1, blockAlign) &&
+         static_cast<std::uint64_t>(size) <= std::numeric_limits<std::uint32_t>::max() &&
+         static_cast<std::uint64_t>(size) <= std::numeric_limits<std::size_t>::max();
+}
+
+// Allocates the report buffer, the queue and the writer, and starts the
+// writer. False when memory or a thread is lacking.
+bool PrepareCapture(Recording& recording, std::int64_t bufferSize, const CaptureFormat& format) {
+  const std::uint64_t queueBytes =
+      static_cast<std::uint64_t>(kQueueSeconds) * format.averageBytesPerSecond;
+  if (!UsableBufferSize(bufferSize, format.blockAlign) ||
+      queueBytes > std::numeric_limits<std::size_t>::max() / 2) {
+    return false;
   }
-  return std::unique_ptr<std::uint8_t[]>(new (std::nothrow)
-                                             std::uint8_t[static_cast<std::size_t>(size)]);
+  try {
+    const auto size = static_cast<std::size_t>(bufferSize);
+    recording.buffer.reset(new std::uint8_t[size]);
+    recording.descriptor = CaptureBuffer{recording.buffer.get(), static_cast<std::uint32_t>(size)};
+    // The writer wakes when an eighth of the queue waits, or on its own
+    // timer, whichever comes first.
+    const auto capacity = static_cast<std::size_t>(queueBytes);
+    recording.queue = std::make_unique<FrameQueue>(std::max(capacity, size), format.blockAlign,
+                                                   capacity / 8);
+    recording.writer = std::make_unique<RecordingWriter>(*recording.queue, recording.file);
+    recording.writer->Launch();
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
 
-Recorder::~Recorder() { Stop(); }
+Recorder::~Recorder() {
+  if (RecordingBelongsToAnotherProcess()) {
+    // The parent's device, threads and file: this copy is left as it is.
+    abandoned_ = recording_.release();
+    return;
+  }
+  Stop();
+}
+
+bool Recorder::RecordingBelongsToAnotherProcess() const {
+  const std::uint32_t owner = owner_.load();
+  return owner != 0 && owner != common::CurrentProcessId();
+}
 
 std::int32_t Recorder::Start(const char16_t* path, std::int32_t sampleRate,
                              std::int32_t bitsPerSample) {
-  const std::lock_guard lock(startStopMutex_);
-  if (state_.recording.load() != 0) {
+  if (RecordingBelongsToAnotherProcess()) {
+    return ORLESK_ERROR_ALREADY_RECORDING;
+  }
+  const ProcessBoundLock lock(startStopMutex_);
+  // Not taken: another process was starting or stopping when it forked us.
+  if (!lock || recording_) {
     return ORLESK_ERROR_ALREADY_RECORDING;
   }
   if (!FitsPathBuffer(path)) {
     return ORLESK_ERROR_FILE;
   }
 
-  // The owners below release in reverse order on every early return: the
-  // file is closed before the device.
+  // Everything below is released in reverse on an early return: the
+  // device is closed before the file.
+  auto recording = std::make_unique<Recording>();
   const CaptureFormat format = DescribeCaptureFormat(sampleRate, bitsPerSample);
-  std::unique_ptr<CaptureDevice> device =
-      captureSystem_.Open(format, &Recorder::OnCaptureDone, this);
-  if (!device) {
+  recording->device = captureSystem_.Open(format, &Recorder::OnCaptureDone, recording.get());
+  if (!recording->device) {
     return ORLESK_ERROR_DEVICE;
   }
-  common::FileStream stream = CreateRecordingFile(path);
   // A file whose header cannot be written is as good as not created: say so
   // now rather than record into it and fail at stop.
-  if (!stream || !WriteWavHeader(stream.get(), sampleRate, bitsPerSample, 1)) {
+  if (!recording->file.Create(path) ||
+      !recording->file.WriteWavHeader(sampleRate, bitsPerSample, 1)) {
     return ORLESK_ERROR_FILE;
   }
-  const std::int64_t bufferSize = CaptureBufferSize(sampleRate, bitsPerSample);
-  std::unique_ptr<std::uint8_t[]> buffer = AllocateCaptureBuffer(bufferSize, format.blockAlign);
-  if (!buffer) {
-    FinalizeWavSizes(stream.get());
+  if (!PrepareCapture(*recording, CaptureBufferSize(sampleRate, bitsPerSample), format)) {
+    recording->file.WriteWavSizes();
     return ORLESK_ERROR_NO_BUFFER;
   }
 
-  state_.format = format;
-  state_.device = std::move(device);
-  state_.stream = std::move(stream);
-  state_.buffer = std::move(buffer);
-  state_.writeFailed = false;
-  state_.descriptor = CaptureBuffer{state_.buffer.get(), static_cast<std::uint32_t>(bufferSize), 0};
-  state_.device->Queue(state_.descriptor);
-  state_.recording.store(1);
-  state_.device->Start();
+  recording->device->Queue(recording->descriptor);
+  recording_ = std::move(recording);
+  owner_.store(common::CurrentProcessId());
+  recording_->device->Start();
   return ORLESK_SUCCESS;
 }
 
 void Recorder::OnCaptureDone(CaptureBuffer& buffer, void* context) {
-  RecorderState& state = static_cast<Recorder*>(context)->state_;
-  if (state.recording.load() == 0) {
-    return;
+  Recording& recording = *static_cast<Recording*>(context);
+  if (buffer.framesLost) {
+    recording.framesLost = true;
   }
-  // After the first failed write nothing more is appended, so the file stays
-  // a clean prefix of the audio even if the disk gets space back.
-  if (buffer.bytesRecorded > 0 && state.stream && !state.writeFailed &&
-      !AppendToRecording(state.stream.get(), buffer.data, buffer.bytesRecorded)) {
-    state.writeFailed = true;
+  const std::uint32_t bytes = std::min(buffer.bytesRecorded, buffer.length);
+  if (bytes > 0 && recording.queue->Push(buffer.data, bytes) < bytes) {
+    // The queue is full: the disk has not kept up for seconds.
+    recording.framesLost = true;
   }
-  if (state.recording.load() != 0) {
-    state.device->Queue(buffer);
+  if (buffer.end == CaptureEnd::kFailed) {
+    recording.deviceFailed = true;
+  }
+  if (buffer.end == CaptureEnd::kNone) {
+    recording.device->Queue(buffer);
   }
 }
 
 std::int32_t Recorder::Stop() {
-  const std::lock_guard lock(startStopMutex_);
-  if (state_.recording.load() == 0) {
+  if (owner_.load() != common::CurrentProcessId()) {
+    // Nothing runs, or what runs is another process's (we are its fork()
+    // child): either way this process has nothing to stop.
     return ORLESK_ERROR_NOT_RECORDING;
   }
-  state_.recording.store(0);
-  state_.device->Stop();
-  // Closing the device ends its report thread, so nothing touches the file
-  // or the buffer after this. It must close before the owner lets go: a
-  // report still running re-queues through the owner, which reset() empties
-  // before it destroys the device.
-  state_.device->Close();
-  state_.device.reset();
+  const ProcessBoundLock lock(startStopMutex_);
+  if (!lock || !recording_) {
+    return ORLESK_ERROR_NOT_RECORDING;
+  }
+  Recording& recording = *recording_;
+  // The device reports the frames it still holds, then its thread ends: it
+  // must close before the writer is told that nothing more comes.
+  recording.device->Stop();
+  recording.device->Close();
+  recording.device.reset();
 
-  const bool finalized = FinalizeWavSizes(state_.stream.get());
-  const bool closed = state_.stream.Close();
-  state_.buffer.reset();
-  state_.descriptor = CaptureBuffer{};
-  return finalized && closed && !state_.writeFailed ? ORLESK_SUCCESS : ORLESK_ERROR_WRITE;
+  const bool written = recording.writer->Finish();
+  const bool sized = recording.file.WriteWavSizes();
+  const bool closed = recording.file.Close();
+  const bool lost = recording.framesLost || recording.deviceFailed;
+  recording_.reset();
+  owner_.store(0);
+  if (!written || !sized || !closed) {
+    return ORLESK_ERROR_WRITE;
+  }
+  return lost ? ORLESK_ERROR_AUDIO_LOST : ORLESK_SUCCESS;
 }
 
 }  // namespace orlesk

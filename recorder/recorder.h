@@ -1,27 +1,38 @@
 // The recording control: one recording at a time, from start to stop.
 //
-// The capture thread and the caller share the state without a lock on the
-// capture side: the recording flag is an atomic word, and the order of steps
-// does the rest. Start queues the buffer and sets the flag before capture
-// starts; stop clears the flag before it touches the device, and closes the
-// device (joining its thread) before it finalises and closes the file, so no
-// report can reach a closed file. Start and stop themselves are serialised by
-// a mutex, which the capture thread never takes.
+// Three threads take part. The caller's thread starts and stops. The
+// device's thread reports captured frames; the report copies them into a
+// queue of at least 5 s of audio and hands the buffer back, so capture
+// never waits for the disk. The writer thread empties the queue into the
+// file. Stop has the device report every frame captured before it, closes
+// the device (ending its thread), lets the writer finish the queue, and
+// then writes the sizes and closes the file.
+//
+// A recording belongs to the process that started it. A fork() child holds
+// a copy of it, but neither its start, its stop nor its exit-time stop
+// touches that copy: the device's thread and the writer live on in the
+// parent only, and the child's exit must not close, patch or write what the
+// parent is still recording.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
 #include "capture_device.h"
-#include "file_stream.h"
+#include "frame_queue.h"
+#include "process_bound_mutex.h"
+#include "recording_file.h"
+#include "recording_writer.h"
 
 namespace orlesk {
 
 // The converted path must fit this many bytes, terminator included.
 inline constexpr std::size_t kPathBufferSize = 252;
+
+// How much audio the queue between capture and file holds.
+inline constexpr std::int64_t kQueueSeconds = 5;
 
 // 100 ms of audio in bytes: ((rate × bits) / 8) / 10, truncated. It is not
 // rounded to frames: 100 ms at 805 Hz and 16 bits is 161 bytes. Computed in
@@ -31,18 +42,19 @@ std::int64_t CaptureBufferSize(std::int32_t sampleRate, std::int32_t bitsPerSamp
 // The format the device is opened with: mono, block align bits / 8.
 CaptureFormat DescribeCaptureFormat(std::int32_t sampleRate, std::int32_t bitsPerSample);
 
-struct RecorderState {
-  std::unique_ptr<CaptureDevice> device;
-  common::FileStream stream;
-  CaptureFormat format;
-  CaptureBuffer descriptor;
-  // 1 from the end of a successful start until the start of a stop.
-  std::atomic<std::int32_t> recording{0};
+// Everything one running recording holds. Members are destroyed in the
+// reverse order: the device (its thread ends) before the writer (it
+// finishes the queue) before the queue and the file.
+struct Recording {
+  RecordingFile file;
+  std::unique_ptr<FrameQueue> queue;
+  std::unique_ptr<RecordingWriter> writer;
   std::unique_ptr<std::uint8_t[]> buffer;
-  // Set by the capture thread at the first failed write, after which nothing
-  // more is appended. Start clears it before capture starts and stop reads it
-  // after the capture thread has ended, so it needs no atomic.
-  bool writeFailed = false;
+  CaptureBuffer descriptor;
+  std::unique_ptr<CaptureDevice> device;
+  // Set by the device's thread, read by stop once that thread has ended.
+  bool framesLost = false;
+  bool deviceFailed = false;
 };
 
 class Recorder {
@@ -51,21 +63,29 @@ class Recorder {
   Recorder(const Recorder&) = delete;
   Recorder& operator=(const Recorder&) = delete;
   // Stops a running recording as Stop would, so the file is finalised when
-  // the library is unloaded or the process exits.
+  // the library is unloaded or the process exits; in a fork() child it
+  // leaves the parent's recording alone.
   ~Recorder();
 
   // Both return one of the ORLESK_ statuses of orlesk.h. Start throws only
-  // before anything is opened: std::bad_alloc while converting the path, or
-  // std::system_error from the mutex (as Stop).
+  // std::bad_alloc, before anything is opened, while converting the path.
   std::int32_t Start(const char16_t* path, std::int32_t sampleRate, std::int32_t bitsPerSample);
   std::int32_t Stop();
 
  private:
   static void OnCaptureDone(CaptureBuffer& buffer, void* context);
+  // Whether a recording runs that another process started (this process
+  // is a fork() child of it). Reads one atomic word and takes no lock.
+  bool RecordingBelongsToAnotherProcess() const;
 
   CaptureSystem& captureSystem_;
-  RecorderState state_;
-  std::mutex startStopMutex_;
+  ProcessBoundMutex startStopMutex_;
+  std::unique_ptr<Recording> recording_;
+  // In a fork() child: the parent's recording, let go of but kept in
+  // reach, as a copy of memory the child must not free or use.
+  Recording* abandoned_ = nullptr;
+  // The id of the process whose recording runs; 0 when none does.
+  std::atomic<std::uint32_t> owner_{0};
 };
 
 }  // namespace orlesk

@@ -1,50 +1,40 @@
 #include "recording_file.h"
 
-#include <sys/types.h>
+#include <algorithm>
 
 #include "open_files.h"
-#include "wav_header.h"
 
 namespace orlesk {
 
-common::FileStream CreateRecordingFile(const char16_t* path) {
-  common::FileStream stream;
-  if (common::CreateFileForWriting(path, nullptr, stream)) {
-    stream.Unbuffer();
-  }
-  return stream;
+bool RecordingFile::Create(const char16_t* path) {
+  dataBytes_ = 0;
+  return common::CreateRegularFile(path, file_);
 }
 
-bool WriteWavHeader(std::FILE* stream, std::int32_t sampleRate, std::int32_t bitsPerSample,
-                    std::int32_t channels) {
+bool RecordingFile::WriteWavHeader(std::int32_t sampleRate, std::int32_t bitsPerSample,
+                                   std::int32_t channels) {
   const wav::WavHeader header = wav::ComposeWavHeader(sampleRate, bitsPerSample, channels);
-  return std::fwrite(header.data(), header.size(), 1, stream) == 1;
+  frameBytes_ = std::max<std::uint32_t>(1, wav::ReadLe16(&header[wav::kBlockAlignOffset]));
+  return file_.WriteAt(0, header.data(), header.size()) == header.size();
 }
 
-bool AppendToRecording(std::FILE* stream, const std::uint8_t* bytes, std::size_t size) {
-  return std::fwrite(bytes, 1, size, stream) == size;
+bool RecordingFile::Append(const std::uint8_t* bytes, std::size_t size) {
+  const std::size_t written = file_.WriteAt(wav::kHeaderSize + dataBytes_, bytes, size);
+  dataBytes_ += written;
+  return written == size;
 }
 
-namespace {
-
-bool WriteFieldAt(std::FILE* stream, std::size_t offset, const std::uint8_t* field) {
-  return ::fseeko(stream, static_cast<off_t>(offset), SEEK_SET) == 0 &&
-         std::fwrite(field, 4, 1, stream) == 1;
-}
-
-}  // namespace
-
-bool FinalizeWavSizes(std::FILE* stream) {
-  const off_t length = ::ftello(stream);
-  if (length < static_cast<off_t>(wav::kHeaderSize)) {
-    return false;
-  }
+bool RecordingFile::WriteWavSizes() {
+  const std::uint64_t declared = std::min<std::uint64_t>(dataBytes_, wav::kMaxDataSize) /
+                                 frameBytes_ * frameBytes_;
   wav::WavHeader sizes{};
-  wav::SetWavSizes(sizes, static_cast<std::uint64_t>(length) - wav::kHeaderSize);
-  const bool riffWritten = WriteFieldAt(stream, wav::kRiffSizeOffset, &sizes[wav::kRiffSizeOffset]);
-  const bool dataWritten = WriteFieldAt(stream, wav::kDataSizeOffset, &sizes[wav::kDataSizeOffset]);
-  const bool atEnd = ::fseeko(stream, 0, SEEK_END) == 0;
-  return riffWritten && dataWritten && atEnd;
+  wav::SetWavSizes(sizes, declared);
+  const auto writeField = [&](std::size_t offset) {
+    return file_.WriteAt(offset, &sizes[offset], 4) == 4;
+  };
+  const bool riffWritten = writeField(wav::kRiffSizeOffset);
+  const bool dataWritten = writeField(wav::kDataSizeOffset);
+  return riffWritten && dataWritten;
 }
 
 }  // namespace orlesk

@@ -1,36 +1,48 @@
 // The recording's WAV file: created with a zero-size header when recording
-// starts, appended to while it runs, its two size fields patched at stop.
+// starts, appended to while it runs, its two size fields brought up to date
+// now and then while it runs and once more at stop.
+//
+// Every write is positioned (the header at 0, audio after what was already
+// appended), so the file's shared offset plays no part: a fork() child
+// holding a copy of the descriptor cannot move our writes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
-#include "file_stream.h"
+#include "positioned_file.h"
+#include "wav_header.h"
 
 namespace orlesk {
 
-// Creates or truncates `path` as an unbuffered binary stream; an empty
-// stream when that fails. Unbuffered, so that what a write reports done is
-// what the file holds: after a failed write the file is still a clean
-// prefix of the audio and its position is its length. Each write is one
-// 100 ms report, so the lack of a buffer costs no system calls worth
-// counting.
-common::FileStream CreateRecordingFile(const char16_t* path);
+class RecordingFile {
+ public:
+  // Creates or truncates `path` as a regular file. False when it is
+  // anything else, or cannot be created.
+  bool Create(const char16_t* path);
 
-// Writes the 44-byte header with both sizes zero, as one item, at the
-// stream's position (its start). False when the write failed.
-bool WriteWavHeader(std::FILE* stream, std::int32_t sampleRate, std::int32_t bitsPerSample,
-                    std::int32_t channels);
+  // Writes the 44-byte header with both sizes zero at the start. False when
+  // the write failed.
+  bool WriteWavHeader(std::int32_t sampleRate, std::int32_t bitsPerSample, std::int32_t channels);
 
-// Appends `size` captured bytes; false unless all of them were written.
-bool AppendToRecording(std::FILE* stream, const std::uint8_t* bytes, std::size_t size);
+  // Appends `size` bytes after those appended so far; false unless all of
+  // them were written. After a failure the file holds what was written.
+  bool Append(const std::uint8_t* bytes, std::size_t size);
 
-// Patches the sizes from the stream's position, which is the file's length
-// since everything was appended: offset 4 gets data size + 36 first, then
-// offset 40 the data size; a size too large for 32 bits saturates. The
-// stream is left open at its end. False when a seek or write failed, or the
-// file does not even hold the whole header.
-bool FinalizeWavSizes(std::FILE* stream);
+  // Writes the sizes of the whole frames appended so far: offset 4 gets
+  // data size + 36 first, then offset 40 the data size. A size too large
+  // for 32 bits saturates. False when a write failed.
+  bool WriteWavSizes();
+
+  bool Close() { return file_.Close(); }
+  explicit operator bool() const { return static_cast<bool>(file_); }
+  std::uint64_t dataBytes() const { return dataBytes_; }
+
+ private:
+  common::PositionedFile file_;
+  std::uint64_t dataBytes_ = 0;
+  // One frame as the header describes it; 1 when that is less than a byte.
+  std::uint32_t frameBytes_ = 1;
+};
 
 }  // namespace orlesk

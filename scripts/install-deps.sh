@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ clang make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-  libasound2-dev alsa-utils
+  libasound2-dev alsa-utils strace
   libsndfile1-dev sndfile-programs sox ffmpeg
   "$@"
 )

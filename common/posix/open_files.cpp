@@ -1,6 +1,10 @@
 // Files on POSIX systems: paths are UTF-8 bytes, and every descriptor is
 // opened close-on-exec so that a host which starts programs does not leak
 // our files into them.
+//
+// Every open is non-blocking, which makes opening a FIFO or a device
+// return at once; the flag is cleared right after, so reads and writes
+// wait as usual.
 #include "open_files.h"
 
 #include <fcntl.h>
@@ -18,6 +22,21 @@ namespace {
 
 FileIdentity IdentityOf(const struct stat& status) {
   return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
+// Opens without waiting, then makes the descriptor blocking again; -1 on
+// failure. O_NOCTTY: a terminal never becomes the host's controlling one.
+int OpenWithoutWaiting(const std::string& path, int flags) {
+  const int descriptor = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  if (descriptor < 0) {
+    return -1;
+  }
+  const int current = ::fcntl(descriptor, F_GETFL);
+  if (current < 0 || ::fcntl(descriptor, F_SETFL, current & ~O_NONBLOCK) != 0) {
+    ::close(descriptor);
+    return -1;
+  }
+  return descriptor;
 }
 
 // Wraps an open descriptor in a stream; closes the descriptor on failure.
@@ -38,7 +57,7 @@ bool OpenFileForReading(const char16_t* path, FileStream& stream, FileIdentity& 
   if (!narrow) {
     return false;
   }
-  const int descriptor = ::open(narrow->c_str(), O_RDONLY | O_CLOEXEC);
+  const int descriptor = OpenWithoutWaiting(*narrow, O_RDONLY);
   if (descriptor < 0) {
     return false;
   }
@@ -58,7 +77,7 @@ bool CreateFileForWriting(const char16_t* path, const FileIdentity* mustNotBe, F
   }
   // Opened without O_TRUNC: the file is only emptied once it is known not
   // to be the one that must be kept.
-  const int descriptor = ::open(narrow->c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  const int descriptor = OpenWithoutWaiting(*narrow, O_WRONLY | O_CREAT);
   if (descriptor < 0) {
     return false;
   }
@@ -72,6 +91,31 @@ bool CreateFileForWriting(const char16_t* path, const FileIdentity* mustNotBe, F
     return false;
   }
   return AdoptDescriptor(descriptor, "wb", stream);
+}
+
+bool CreateRegularFile(const char16_t* path, PositionedFile& file) {
+  const std::optional<std::string> narrow = NarrowPath(path);
+  if (!narrow) {
+    return false;
+  }
+  // A path that already names something else is not even opened: opening
+  // a device or a FIFO can have effects of its own (a reader sees an end
+  // of file). The check after the open covers a path replaced meanwhile.
+  struct stat status {};
+  if (::stat(narrow->c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+    return false;
+  }
+  const int descriptor = OpenWithoutWaiting(*narrow, O_WRONLY | O_CREAT);
+  if (descriptor < 0) {
+    return false;
+  }
+  if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
+      ::ftruncate(descriptor, 0) != 0) {
+    ::close(descriptor);
+    return false;
+  }
+  file = PositionedFile::Adopt(descriptor);
+  return true;
 }
 
 }  // namespace common

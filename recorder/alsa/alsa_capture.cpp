@@ -1,22 +1,30 @@
 #include "alsa_capture.h"
 
 #include <poll.h>
-#include <pthread.h>
-#include <signal.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <thread>
 #include <vector>
 
 #include "alsa_pcm_setup.h"
+#include "quiet_thread.h"
 
 namespace orlesk {
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A running device that delivers nothing for this long, and at least four
+// of its periods, has stopped for good (its server is gone, or it hangs):
+// capture ends rather than wait for ever.
+constexpr std::chrono::milliseconds kSilentDeviceTimeout{2000};
 
 // One PCM read by one thread. The caller's thread opens and configures the
 // PCM, the capture thread alone uses it while it runs, and the caller closes
@@ -42,10 +50,17 @@ class AlsaCaptureDevice final : public CaptureDevice {
 
  private:
   void Run();
-  // Reads reports until stopped; returns the bytes already in the queued
-  // buffer at that moment.
-  std::uint32_t Capture();
-  void Report(std::uint32_t bytes);
+  // Reads reports until stopped, or until the device fails.
+  void Capture();
+  // At stop: reads what the ring holds now, then makes the last report.
+  void Drain();
+  // Reads frames into the queued buffer after the `filled_` bytes already
+  // there, at most `frames`, and reports it once full. The read's result.
+  snd_pcm_sframes_t ReadIntoBuffer(snd_pcm_uframes_t frames);
+  // Handles an error a read returned: an overrun or a suspend is recovered
+  // (the frames are lost), anything else ends capture. False when it did.
+  bool Recover(snd_pcm_sframes_t error);
+  void Report(std::uint32_t bytes, CaptureEnd end);
   void Wake();
   // Polls `count` descriptors at the end of the set (the eventfd alone, or
   // the PCM's too) for up to `timeout` ms (-1: no limit), and consumes a
@@ -64,6 +79,10 @@ class AlsaCaptureDevice final : public CaptureDevice {
   // Set before Start on the caller's thread, then only by the capture thread
   // (from inside a report); the started_ flag orders the two.
   CaptureBuffer* queued_ = nullptr;
+  // Capture thread only: bytes of whole frames in the queued buffer, and
+  // whether frames were lost since the last report.
+  std::uint32_t filled_ = 0;
+  bool framesLost_ = false;
 };
 
 bool AlsaCaptureDevice::Launch() {
@@ -84,19 +103,7 @@ bool AlsaCaptureDevice::Launch() {
   }
   pollDescriptors_.resize(static_cast<std::size_t>(filled) + 1);
   pollDescriptors_.back() = pollfd{wakeDescriptor_, POLLIN, 0};
-
-  // The thread takes no signals: they belong to the host's threads.
-  sigset_t all;
-  sigset_t previous;
-  sigfillset(&all);
-  pthread_sigmask(SIG_SETMASK, &all, &previous);
-  try {
-    thread_ = std::thread(&AlsaCaptureDevice::Run, this);
-  } catch (...) {
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    throw;
-  }
-  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  thread_ = common::StartThreadWithoutSignals([this] { Run(); });
   return true;
 }
 
@@ -151,59 +158,119 @@ void AlsaCaptureDevice::Run() {
   while (!started_.load() && !stopRequested_.load()) {
     Wait(1, -1);
   }
-  std::uint32_t filled = 0;
-  if (!stopRequested_.load()) {
-    snd_pcm_start(capture_.pcm.get());
-    filled = Capture();
+  if (stopRequested_.load()) {
+    Report(0, CaptureEnd::kStopped);
+  } else if (snd_pcm_start(capture_.pcm.get()) < 0) {
+    Report(0, CaptureEnd::kFailed);
+  } else {
+    Capture();
   }
   snd_pcm_drop(capture_.pcm.get());
-  // Hand a still-queued buffer back, as a reset does; the recorder has
-  // cleared its flag by now and writes none of it.
-  if (queued_ != nullptr) {
-    Report(filled);
-  }
 }
 
-std::uint32_t AlsaCaptureDevice::Capture() {
-  snd_pcm_t* pcm = capture_.pcm.get();
-  const unsigned frameBytes = capture_.frameBytes;
-  std::uint32_t filled = 0;  // bytes of whole frames in the queued buffer
+void AlsaCaptureDevice::Capture() {
+  const auto silentLimit = std::max<std::chrono::milliseconds>(
+      kSilentDeviceTimeout, std::chrono::milliseconds(4 * capture_.periodMilliseconds));
+  Clock::time_point lastFrames = Clock::now();
   while (!stopRequested_.load()) {
     if (queued_ == nullptr) {
-      Wait(1, -1);
+      // The report kept the buffer; nothing can be read until it is back.
+      Wait(1, capture_.periodMilliseconds);
       continue;
     }
-    // Each report carries whole frames only: floor(length / frame) of them.
-    const std::uint32_t reportBytes = queued_->length / frameBytes * frameBytes;
-    const snd_pcm_sframes_t frames =
-        snd_pcm_readi(pcm, queued_->data + filled, (reportBytes - filled) / frameBytes);
+    const snd_pcm_sframes_t frames = ReadIntoBuffer(capture_.ringFrames);
     if (frames > 0) {
-      filled += static_cast<std::uint32_t>(frames) * frameBytes;
-      if (filled == reportBytes) {
-        filled = 0;
-        Report(reportBytes);
+      lastFrames = Clock::now();
+      continue;
+    }
+    if (frames < 0 && frames != -EAGAIN) {
+      if (!Recover(frames)) {
+        return;
       }
-    } else if (frames == -EAGAIN) {
-      Wait(pollDescriptors_.size(), -1);
-    } else if (frames == 0) {
+      // The stream starts afresh: its first frames are a period away.
+      lastFrames = Clock::now();
+      continue;
+    }
+    const Clock::duration silent = Clock::now() - lastFrames;
+    if (silent >= silentLimit) {
+      Report(filled_, CaptureEnd::kFailed);
+      return;
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(silentLimit - silent);
+    if (frames == -EAGAIN) {
+      Wait(pollDescriptors_.size(), static_cast<int>(left.count()));
+    } else {
       // Ready yet empty (a file-backed source that ran dry): wait a period
       // rather than spin.
-      Wait(1, capture_.periodMilliseconds);
-    } else if (snd_pcm_recover(pcm, static_cast<int>(frames), 1) == 0) {
-      // An overrun or a suspend: the ring was reset, capture goes on.
-      snd_pcm_start(pcm);
-    } else {
-      // The device is gone; wait to be stopped.
-      Wait(1, -1);
+      Wait(1, static_cast<int>(std::min<std::int64_t>(left.count(),
+                                                      capture_.periodMilliseconds)));
     }
   }
-  return filled;
+  Drain();
 }
 
-void AlsaCaptureDevice::Report(std::uint32_t bytes) {
+void AlsaCaptureDevice::Drain() {
+  // What the ring holds at this moment was captured before Stop (give or
+  // take the moments the thread took to notice); nothing after it is read.
+  // A plugin may claim a whole ring, so no more than that is asked for.
+  snd_pcm_sframes_t result = snd_pcm_avail_update(capture_.pcm.get());
+  auto left = std::min(static_cast<snd_pcm_uframes_t>(std::max<snd_pcm_sframes_t>(result, 0)),
+                       capture_.ringFrames);
+  while (left > 0 && queued_ != nullptr) {
+    result = ReadIntoBuffer(left);
+    if (result <= 0) {
+      break;
+    }
+    left -= static_cast<snd_pcm_uframes_t>(result);
+  }
+  // An overrun just before the stop lost frames; any other error means the
+  // device failed, whether or not capture had noticed yet.
+  const bool overrun = result == -EPIPE || result == -ESTRPIPE;
+  framesLost_ = framesLost_ || overrun;
+  const bool failed = result < 0 && result != -EAGAIN && !overrun;
+  Report(filled_, failed ? CaptureEnd::kFailed : CaptureEnd::kStopped);
+}
+
+snd_pcm_sframes_t AlsaCaptureDevice::ReadIntoBuffer(snd_pcm_uframes_t frames) {
+  const unsigned frameBytes = capture_.frameBytes;
+  // Each report carries whole frames only: floor(length / frame) of them.
+  const std::uint32_t reportBytes = queued_->length / frameBytes * frameBytes;
+  const snd_pcm_uframes_t room = (reportBytes - filled_) / frameBytes;
+  const snd_pcm_sframes_t read =
+      snd_pcm_readi(capture_.pcm.get(), queued_->data + filled_, std::min(frames, room));
+  if (read > 0) {
+    filled_ += static_cast<std::uint32_t>(read) * frameBytes;
+    if (filled_ == reportBytes) {
+      Report(reportBytes, CaptureEnd::kNone);
+    }
+  }
+  return read;
+}
+
+bool AlsaCaptureDevice::Recover(snd_pcm_sframes_t error) {
+  snd_pcm_t* pcm = capture_.pcm.get();
+  // An overrun or a suspend resets the ring: what it held is gone.
+  // Anything recover cannot mend (the device is gone, its server died)
+  // ends capture with what the buffer already holds.
+  if (snd_pcm_recover(pcm, static_cast<int>(error), 1) == 0 && snd_pcm_start(pcm) >= 0) {
+    framesLost_ = framesLost_ || error == -EPIPE || error == -ESTRPIPE;
+    return true;
+  }
+  Report(filled_, CaptureEnd::kFailed);
+  return false;
+}
+
+void AlsaCaptureDevice::Report(std::uint32_t bytes, CaptureEnd end) {
+  if (queued_ == nullptr) {
+    return;
+  }
   CaptureBuffer& buffer = *queued_;
   queued_ = nullptr;
   buffer.bytesRecorded = bytes;
+  buffer.framesLost = framesLost_;
+  buffer.end = end;
+  filled_ = 0;
+  framesLost_ = false;
   callback_(buffer, context_);
 }
 

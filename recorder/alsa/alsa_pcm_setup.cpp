@@ -25,12 +25,16 @@ bool SampleFormatFor(std::int32_t bitsPerSample, snd_pcm_format_t& format) {
   }
 }
 
-// The ring buffer holds at least 500 ms, so a slow disk in the report does
-// not cost audio; periods of about 100 ms match the reports.
+// The ring buffer holds at least 500 ms, so that a capture thread the
+// scheduler keeps waiting loses nothing, and as little more as the device
+// allows: at stop the thread reads what the ring holds, and a plugin that
+// always claims a full ring (the null and file plugins) would otherwise be
+// read for a long time. Periods of about 100 ms match the reports.
 bool ConfigureHardware(snd_pcm_t* pcm, snd_pcm_format_t sampleFormat, unsigned rate) {
   snd_pcm_hw_params_t* params = nullptr;
   snd_pcm_hw_params_alloca(&params);
   snd_pcm_uframes_t minimumBuffer = (rate + 1) / 2;
+  snd_pcm_uframes_t buffer = minimumBuffer;
   unsigned periodMicroseconds = 100000;
   int direction = 0;
   return snd_pcm_hw_params_any(pcm, params) >= 0 &&
@@ -40,6 +44,7 @@ bool ConfigureHardware(snd_pcm_t* pcm, snd_pcm_format_t sampleFormat, unsigned r
          snd_pcm_hw_params_set_rate_resample(pcm, params, 1) == 0 &&
          snd_pcm_hw_params_set_rate(pcm, params, rate, 0) == 0 &&
          snd_pcm_hw_params_set_buffer_size_min(pcm, params, &minimumBuffer) == 0 &&
+         snd_pcm_hw_params_set_buffer_size_near(pcm, params, &buffer) == 0 &&
          snd_pcm_hw_params_set_period_time_near(pcm, params, &periodMicroseconds, &direction) ==
              0 &&
          snd_pcm_hw_params(pcm, params) == 0;
@@ -72,6 +77,7 @@ CapturePcm OpenCapturePcm(const CaptureFormat& format) {
     return {};
   }
   capture.frameBytes = static_cast<unsigned>(snd_pcm_format_physical_width(sampleFormat) / 8);
+  capture.ringFrames = bufferFrames;
   capture.periodMilliseconds =
       static_cast<int>(std::uint64_t{periodFrames} * 1000 / rate) + 1;
   return capture;

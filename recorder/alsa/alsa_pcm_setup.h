@@ -17,6 +17,7 @@ using PcmHandle = std::unique_ptr<snd_pcm_t, PcmCloser>;
 struct CapturePcm {
   PcmHandle pcm;
   unsigned frameBytes = 0;
+  snd_pcm_uframes_t ringFrames = 0;
   // One period, the natural wait when the device has nothing to give.
   int periodMilliseconds = 0;
 };

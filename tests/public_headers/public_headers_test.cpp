@@ -72,7 +72,7 @@ TEST(PublicHeaders, NameEveryTavrelStatusOnce) {
 TEST(PublicHeaders, NameEveryOrleskStatusOnce) {
   ExpectDistinctMessages({ORLESK_SUCCESS, ORLESK_ERROR_ALREADY_RECORDING, ORLESK_ERROR_DEVICE,
                           ORLESK_ERROR_FILE, ORLESK_ERROR_NO_BUFFER, ORLESK_ERROR_NOT_RECORDING,
-                          ORLESK_ERROR_WRITE},
+                          ORLESK_ERROR_WRITE, ORLESK_ERROR_AUDIO_LOST},
                          [](int32_t s) { return OrleskStatusMessage(s); }, OrleskMessageFromC);
 }
 

@@ -1,6 +1,6 @@
 // Recording through the shared library and its ALSA capture layer, with
 // alsa-lib's file plugin as the default device: what the device delivered
-// must reach the file exactly, in whole reports, under a correct header.
+// must reach the file exactly, in whole frames, under a correct header.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -26,15 +26,15 @@ struct Format {
 };
 
 // Checks the header against the format and the file's length, and that the
-// audio is the start of `input` in whole reports. Returns the audio size.
+// audio is the start of `input` in whole frames. Returns the audio size.
 std::size_t ExpectRecordingOf(const fs::path& path, const Format& format,
                               const std::vector<std::uint8_t>& input) {
-  const std::size_t audioBytes = ExpectFinishedPrefix(path, input, format.reportBytes);
+  const auto frame = static_cast<std::uint32_t>(format.bits / 8);
+  const std::size_t audioBytes = ExpectFinishedPrefix(path, input, frame);
   const std::vector<std::uint8_t> file = ReadWholeFile(path);
   if (file.size() < 44) {
     return 0;
   }
-  const auto frame = static_cast<std::uint32_t>(format.bits / 8);
   EXPECT_EQ(Le16At(file, 22), 1);
   EXPECT_EQ(Le32At(file, 24), static_cast<std::uint32_t>(format.rate));
   EXPECT_EQ(Le32At(file, 28), static_cast<std::uint32_t>(format.rate) * frame);
@@ -49,7 +49,7 @@ class AlsaRecording : public ::testing::TestWithParam<Format> {
   const std::vector<std::uint8_t> input = NoiseBytes(4 << 20, 2024);
 };
 
-TEST_P(AlsaRecording, TheFileHoldsTheStartOfTheInputInWholeReports) {
+TEST_P(AlsaRecording, TheFileHoldsTheStartOfTheInputInWholeFrames) {
   const Format format = GetParam();
   const fs::path path = dir / "recording.wav";
   PipeFeeder feeder(microphone->pipe(), input, format.reportBytes);

@@ -1,7 +1,6 @@
 #include "fake_capture.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace fake {
 
@@ -59,9 +58,17 @@ void FakeCaptureDevice::Close() {
   }
 }
 
-bool FakeCaptureDevice::Deliver(std::uint32_t bytes) {
+bool FakeCaptureDevice::Deliver(std::uint32_t bytes, bool framesLostBefore) {
+  return Ask({bytes, framesLostBefore, orlesk::CaptureEnd::kNone});
+}
+
+bool FakeCaptureDevice::Fail(std::uint32_t bytes) {
+  return Ask({bytes, false, orlesk::CaptureEnd::kFailed});
+}
+
+bool FakeCaptureDevice::Ask(const Request& request) {
   std::unique_lock lock(mutex_);
-  requests_.push_back(bytes);
+  requests_.push_back(request);
   const std::uint64_t ticket = ++requestsMade_;
   changed_.notify_all();
   changed_.wait(lock, [&] { return requestsDone_ >= ticket || stopping_; });
@@ -78,15 +85,18 @@ int FakeCaptureDevice::queueCount() {
   return queueCount_;
 }
 
-void FakeCaptureDevice::Report(std::unique_lock<std::mutex>& lock, std::uint32_t bytes) {
+void FakeCaptureDevice::Report(std::unique_lock<std::mutex>& lock, const Request& request) {
   orlesk::CaptureBuffer& buffer = *queued_;
   queued_ = nullptr;
-  bytes = std::min(bytes, buffer.length);
+  const std::uint32_t bytes = std::min(request.bytes, buffer.length);
   for (std::uint32_t i = 0; i < bytes; ++i) {
     buffer.data[i] = PatternByte(produced_ + i);
   }
   produced_ += bytes;
   buffer.bytesRecorded = bytes;
+  buffer.framesLost = request.framesLost;
+  buffer.end = request.end;
+  failed_ = failed_ || request.end == orlesk::CaptureEnd::kFailed;
   lock.unlock();
   callback_(buffer, context_);
   lock.lock();
@@ -96,11 +106,15 @@ void FakeCaptureDevice::Run() {
   std::unique_lock lock(mutex_);
   const std::uint32_t frame = std::max<std::uint32_t>(1, format_.blockAlign);
   while (!stopping_) {
-    if (system_.freeRunning) {
-      if (queued_ != nullptr) {
-        Report(lock, queued_->length / frame * frame);
+    if (system_.freeRunning && !failed_) {
+      const std::uint64_t left =
+          system_.freeRunningLimit - std::min(system_.freeRunningLimit, produced_);
+      if (queued_ != nullptr && left > 0) {
+        const std::uint64_t bytes = std::min<std::uint64_t>(queued_->length, left);
+        Report(lock, {static_cast<std::uint32_t>(bytes) / frame * frame, false,
+                      orlesk::CaptureEnd::kNone});
       } else {
-        changed_.wait(lock, [&] { return queued_ != nullptr || stopping_; });
+        changed_.wait(lock, [&] { return (queued_ != nullptr && left > 0) || stopping_; });
       }
       continue;
     }
@@ -108,23 +122,19 @@ void FakeCaptureDevice::Run() {
     if (requests_.empty()) {
       break;
     }
-    const std::uint32_t bytes = requests_.front();
+    const Request request = requests_.front();
     requests_.pop_front();
-    lastRequestDelivered_ = queued_ != nullptr;
+    lastRequestDelivered_ = queued_ != nullptr && !failed_;
     if (lastRequestDelivered_) {
-      Report(lock, bytes);
+      Report(lock, request);
     }
     ++requestsDone_;
     changed_.notify_all();
   }
-  // Stopping hands the buffer back full of audio that arrived too late.
-  if (queued_ != nullptr) {
-    orlesk::CaptureBuffer& buffer = *queued_;
-    queued_ = nullptr;
-    std::memset(buffer.data, kStaleByte, buffer.length);
-    buffer.bytesRecorded = buffer.length / frame * frame;
-    lock.unlock();
-    callback_(buffer, context_);
+  // Stopping hands the buffer back with the audio the device still held.
+  if (queued_ != nullptr && !failed_) {
+    const std::uint32_t held = std::min(system_.bytesAtStop, queued_->length) / frame * frame;
+    Report(lock, {held, false, orlesk::CaptureEnd::kStopped});
   }
 }
 

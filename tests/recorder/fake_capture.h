@@ -13,9 +13,6 @@
 
 namespace fake {
 
-// What the fake hands back at stop, in a report the recorder must ignore.
-inline constexpr std::uint8_t kStaleByte = 0xEE;
-
 std::uint8_t PatternByte(std::uint64_t index);
 
 class FakeCaptureDevice;
@@ -28,8 +25,13 @@ class FakeCaptureSystem final : public orlesk::CaptureSystem {
 
   // Settings, before a start.
   bool refuseOpen = false;
-  // Devices fill every queued buffer at once, as fast as they can.
+  // Devices fill every queued buffer at once, as fast as they can, until
+  // they have delivered freeRunningLimit bytes.
   bool freeRunning = false;
+  std::uint64_t freeRunningLimit = UINT64_MAX;
+  // What the device still holds when it is stopped: its last report
+  // carries that many bytes (at most the buffer, in whole frames).
+  std::uint32_t bytesAtStop = 0;
 
   // Observations. `device` is the open device, null once it is closed.
   int opens = 0;
@@ -52,16 +54,24 @@ class FakeCaptureDevice final : public orlesk::CaptureDevice {
   // Has the device thread fill the queued buffer with the next `bytes` of
   // the pattern (at most the buffer's length) and report it, and waits until
   // the report returned. False when no buffer was queued.
-  bool Deliver(std::uint32_t bytes);
+  bool Deliver(std::uint32_t bytes, bool framesLostBefore = false);
+  // Delivers as Deliver does in the device's last report: it has failed.
+  bool Fail(std::uint32_t bytes);
 
   std::uint32_t queuedLength();
   int queueCount();
 
  private:
   void Run();
+  struct Request {
+    std::uint32_t bytes;
+    bool framesLost;
+    orlesk::CaptureEnd end;
+  };
+  bool Ask(const Request& request);
   // Takes the queued buffer, fills it, reports it; `lock` is released
   // around the report so that the report can queue again.
-  void Report(std::unique_lock<std::mutex>& lock, std::uint32_t bytes);
+  void Report(std::unique_lock<std::mutex>& lock, const Request& request);
 
   FakeCaptureSystem& system_;
   orlesk::CaptureFormat format_;
@@ -73,8 +83,9 @@ class FakeCaptureDevice final : public orlesk::CaptureDevice {
   orlesk::CaptureBuffer* queued_ = nullptr;
   int queueCount_ = 0;
   bool stopping_ = false;
+  bool failed_ = false;
   bool closed_ = false;
-  std::deque<std::uint32_t> requests_;
+  std::deque<Request> requests_;
   std::uint64_t requestsDone_ = 0;
   std::uint64_t requestsMade_ = 0;
   bool lastRequestDelivered_ = false;

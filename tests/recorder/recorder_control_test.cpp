@@ -1,14 +1,19 @@
 // The recording control on the fake device: statuses, buffer sizes, what
 // reaches the file and what does not.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fake_capture.h"
@@ -75,12 +80,13 @@ TEST_F(RecorderControl, StopWithoutARecordingReturnsTwo) {
   EXPECT_EQ(fake.closes, 1);
 }
 
-TEST_F(RecorderControl, StartStopStartStopGivesTwoCompleteFilesWithoutStaleAudio) {
+TEST_F(RecorderControl, StartStopStartStopGivesTwoCompleteFilesWithTheirLastFrames) {
+  // Stop makes the device report the frames it still held; they were
+  // captured before the stop and belong in the file.
+  fake.bytesAtStop = 700;
   ASSERT_EQ(Start(dir / "one.wav"), ORLESK_SUCCESS);
   ASSERT_TRUE(device().Deliver(1600));
   ASSERT_TRUE(device().Deliver(1600));
-  // Stop makes the device hand back a buffer of late audio; none of it may
-  // reach the file.
   ASSERT_EQ(recorder.Stop(), ORLESK_SUCCESS);
 
   ASSERT_EQ(Start(dir / "two.wav", 11025, 8), ORLESK_SUCCESS);
@@ -89,8 +95,8 @@ TEST_F(RecorderControl, StartStopStartStopGivesTwoCompleteFilesWithoutStaleAudio
   }
   ASSERT_EQ(recorder.Stop(), ORLESK_SUCCESS);
 
-  ExpectFinishedWav(dir / "one.wav", 3200);
-  ExpectFinishedWav(dir / "two.wav", 3306);
+  ExpectFinishedWav(dir / "one.wav", 3200 + 700);
+  ExpectFinishedWav(dir / "two.wav", 3306 + 700);
   EXPECT_EQ(fake.opens, 2);
   EXPECT_EQ(fake.closes, 2);
 }
@@ -157,10 +163,45 @@ TEST_F(RecorderControl, AnUncreatableFileClosesTheDeviceAndAGoodPathThenWorks) {
 }
 
 TEST_F(RecorderControl, AFileWhoseHeaderCannotBeWrittenIsRefusedAtStart) {
-  // /dev/full takes the open and refuses every write, like a full disk.
+  const fs::path path = dir / "tiny-disk.wav";
+  EXPECT_EXIT(
+      {
+        ::signal(SIGXFSZ, SIG_IGN);
+        // Room for 10 bytes: the header does not fit.
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 10;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const bool refused = Start(path) == ORLESK_ERROR_FILE && fake.closes == fake.opens &&
+                             recorder.Stop() == ORLESK_ERROR_NOT_RECORDING;
+        std::_Exit(refused ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+// A recording must be a regular file: its sizes are patched in place. Any
+// other kind is refused at once, without waiting for a FIFO's reader and
+// without writing to a device.
+TEST_F(RecorderControl, PathsThatAreNotRegularFilesAreRefusedAtOnce) {
+  const fs::path fifo = dir / "fifo.wav";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(Start(fifo), ORLESK_ERROR_FILE) << "a FIFO nobody reads";
+  {
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(Start(fifo), ORLESK_ERROR_FILE) << "a FIFO with a reader";
+    char byte = 0;
+    EXPECT_LE(::read(reader, &byte, 1), 0) << "something was written into the FIFO";
+    ::close(reader);
+  }
+  EXPECT_EQ(Start("/dev/null"), ORLESK_ERROR_FILE);
   EXPECT_EQ(Start("/dev/full"), ORLESK_ERROR_FILE);
+  EXPECT_EQ(Start(dir.path()), ORLESK_ERROR_FILE);
   EXPECT_EQ(fake.closes, fake.opens);
   EXPECT_EQ(recorder.Stop(), ORLESK_ERROR_NOT_RECORDING);
+
+  ASSERT_EQ(Start(dir / "regular.wav"), ORLESK_SUCCESS);
+  EXPECT_EQ(recorder.Stop(), ORLESK_SUCCESS);
 }
 
 TEST_F(RecorderControl, PathsWithoutAUsableNameAreRefusedBeforeTheDeviceOpens) {
@@ -219,6 +260,56 @@ TEST_F(RecorderControl, DestroyingTheRecorderFinalisesARunningRecording) {
   ExpectFinishedWav(dir / "left.wav", 1600);
 }
 
+TEST_F(RecorderControl, LostFramesMakeStopReturnFourWithEveryCapturedFrameInTheFile) {
+  fake.bytesAtStop = 300;
+  ASSERT_EQ(Start(dir / "overrun.wav"), ORLESK_SUCCESS);
+  ASSERT_TRUE(device().Deliver(1600));
+  ASSERT_TRUE(device().Deliver(1600, /*framesLostBefore=*/true));
+  ASSERT_TRUE(device().Deliver(1600));
+  EXPECT_EQ(recorder.Stop(), ORLESK_ERROR_AUDIO_LOST);
+  ExpectFinishedWav(dir / "overrun.wav", 3 * 1600 + 300);
+
+  // The next recording starts with a clean slate.
+  ASSERT_EQ(Start(dir / "clean.wav"), ORLESK_SUCCESS);
+  ASSERT_TRUE(device().Deliver(1600));
+  EXPECT_EQ(recorder.Stop(), ORLESK_SUCCESS);
+}
+
+TEST_F(RecorderControl, AFailedDeviceEndsCaptureAndStopReturnsFourWithItsLastFrames) {
+  ASSERT_EQ(Start(dir / "failed.wav"), ORLESK_SUCCESS);
+  ASSERT_TRUE(device().Deliver(1600));
+  ASSERT_TRUE(device().Fail(500));
+  EXPECT_FALSE(device().Deliver(1600)) << "the buffer was queued again after the last report";
+  EXPECT_EQ(recorder.Stop(), ORLESK_ERROR_AUDIO_LOST);
+  ExpectFinishedWav(dir / "failed.wav", 2100);
+}
+
+// A host that forks while recording: the child's calls and its exit-time
+// stop leave the parent's recording alone. Destroying the recorder in the
+// child stands for that stop; had it touched the device, it would wait for
+// a capture thread that exists only in the parent.
+TEST_F(RecorderControl, AForkedChildNeverTouchesItsParentsRecording) {
+  const fs::path path = dir / "parent.wav";
+  std::optional<orlesk::Recorder> host;
+  host.emplace(fake);
+  ASSERT_EQ(host->Start(Utf16Path(path).c_str(), 8000, 16), ORLESK_SUCCESS);
+  ASSERT_TRUE(device().Deliver(1600));
+  EXPECT_EXIT(
+      {
+        const bool leftAlone =
+            host->Stop() == ORLESK_ERROR_NOT_RECORDING &&
+            host->Start(Utf16Path(dir / "child.wav").c_str(), 8000, 16) ==
+                ORLESK_ERROR_ALREADY_RECORDING;
+        host.reset();
+        std::_Exit(leftAlone ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  ASSERT_TRUE(device().Deliver(1600));
+  EXPECT_EQ(host->Stop(), ORLESK_SUCCESS);
+  ExpectFinishedWav(path, 3200);
+  EXPECT_FALSE(fs::exists(dir / "child.wav"));
+}
+
 // A full disk, made with a file-size limit: writes past it fail with EFBIG
 // after writing what fits.
 TEST_F(RecorderControl, AFailedWriteStopsAppendingAndStopReturnsThree) {
@@ -238,7 +329,13 @@ TEST_F(RecorderControl, AFailedWriteStopsAppendingAndStopReturnsThree) {
         for (int i = 0; i < 4; ++i) {
           device().Deliver(1600);
         }
-        // Space comes back; the file must stay a clean prefix all the same.
+        // The write that fills the disk is retried at once for the rest,
+        // which fails; long after that, space comes back. The file must
+        // stay a clean prefix all the same.
+        if (!WaitForAudio(path, kFits)) {
+          std::_Exit(4);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
         ::setrlimit(RLIMIT_FSIZE, &original);
         device().Deliver(1600);
         std::_Exit(recorder.Stop() == ORLESK_ERROR_WRITE ? 0 : 3);

@@ -31,7 +31,7 @@ bool WaitForAudio(const fs::path& path, std::size_t bytes) {
 }
 
 std::size_t ExpectFinishedPrefix(const fs::path& path, const std::vector<std::uint8_t>& input,
-                                 std::size_t reportBytes) {
+                                 std::size_t frameBytes) {
   const test_support::Bytes file = test_support::ReadWholeFile(path);
   EXPECT_GE(file.size(), 44u);
   if (file.size() < 44) {
@@ -40,7 +40,7 @@ std::size_t ExpectFinishedPrefix(const fs::path& path, const std::vector<std::ui
   const std::size_t audioBytes = file.size() - 44;
   EXPECT_EQ(test_support::Le32At(file, 40), audioBytes);
   EXPECT_EQ(test_support::Le32At(file, 4), audioBytes + 36);
-  EXPECT_EQ(audioBytes % reportBytes, 0u);
+  EXPECT_EQ(audioBytes % frameBytes, 0u);
   EXPECT_LE(audioBytes, input.size());
   EXPECT_TRUE(audioBytes <= input.size() &&
               std::equal(file.begin() + 44, file.end(), input.begin()))

@@ -17,9 +17,9 @@ test_support::Bytes AudioOf(const test_support::Bytes& file);
 bool WaitForAudio(const std::filesystem::path& path, std::size_t bytes);
 
 // Checks that a finished recording's size fields match its length and that
-// its audio is the start of `input` in whole reports of `reportBytes`.
+// its audio is the start of `input` in whole frames of `frameBytes`.
 // Returns the audio size.
 std::size_t ExpectFinishedPrefix(const std::filesystem::path& path,
-                                 const std::vector<std::uint8_t>& input, std::size_t reportBytes);
+                                 const std::vector<std::uint8_t>& input, std::size_t frameBytes);
 
 }  // namespace recorder_test

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <random>
 #include <stdexcept>
 
 namespace recorder_test {
@@ -66,15 +65,6 @@ void PipeFeeder::Run() {
     // enough that a test stops long before the input runs out.
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-}
-
-std::vector<std::uint8_t> NoiseBytes(std::size_t size, std::uint32_t seed) {
-  std::mt19937 random(seed);
-  std::vector<std::uint8_t> bytes(size);
-  for (std::uint8_t& byte : bytes) {
-    byte = static_cast<std::uint8_t>(random() >> 24);
-  }
-  return bytes;
 }
 
 }  // namespace recorder_test

@@ -55,8 +55,7 @@ class PipeFeeder {
   std::thread thread_;
 };
 
-// Deterministic noise, so a dropped, repeated or reordered report shows.
-std::vector<std::uint8_t> NoiseBytes(std::size_t size, std::uint32_t seed);
+using test_support::NoiseBytes;
 
 // The microphone of the test program, set up by its main() before any test
 // runs (virtual_microphone_main.cpp).

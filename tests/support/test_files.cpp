@@ -119,6 +119,15 @@ Bytes Ramp16(std::uint32_t frames) {
   return data;
 }
 
+Bytes NoiseBytes(std::size_t size, std::uint32_t seed) {
+  std::mt19937 random(seed);
+  Bytes bytes(size);
+  for (std::uint8_t& byte : bytes) {
+    byte = static_cast<std::uint8_t>(random() >> 24);
+  }
+  return bytes;
+}
+
 std::uint32_t Le32At(const Bytes& bytes, std::size_t offset) {
   return static_cast<std::uint32_t>(bytes.at(offset)) |
          (static_cast<std::uint32_t>(bytes.at(offset + 1)) << 8) |

@@ -69,6 +69,9 @@ Bytes MakeWav(const WavFormat& format, const Bytes& data, std::int64_t declaredD
 // wrapped into range: every frame differs from its neighbours.
 Bytes Ramp16(std::uint32_t frames);
 
+// Deterministic noise, so that a dropped, repeated or reordered piece shows.
+Bytes NoiseBytes(std::size_t size, std::uint32_t seed);
+
 std::uint32_t Le32At(const Bytes& bytes, std::size_t offset);
 std::uint16_t Le16At(const Bytes& bytes, std::size_t offset);
 

@@ -13,14 +13,23 @@ namespace orlesk_tool {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr std::int64_t kHeaderBytes = 44;
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
+// How often a timed recording looks at the file's length.
+constexpr auto kLengthCheckInterval = std::chrono::milliseconds(20);
+// A timed recording whose file has not grown for this long after its time
+// is up has a device that stopped delivering (the disk may stall for a few
+// seconds; the library keeps the audio meanwhile).
+constexpr auto kStalledFile = std::chrono::seconds(3);
 
 sigset_t TerminationSignals() {
   sigset_t signals;
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGHUP);
   return signals;
 }
 
@@ -32,18 +41,19 @@ std::int64_t RecordedBytes(const std::string& path) {
   return std::max<std::int64_t>(0, status.st_size - kHeaderBytes);
 }
 
-void DrawProgress(double elapsedSeconds, const std::string& path) {
+void DrawProgress(double elapsedSeconds, std::int64_t bytes) {
   std::fprintf(stderr, "\rRecording  %7.1f s  %12lld bytes", elapsedSeconds,
-               static_cast<long long>(RecordedBytes(path)));
+               static_cast<long long>(bytes));
   std::fflush(stderr);
 }
 
 // Waits up to `timeout` for a held signal; true when one arrived.
-bool WaitForSignal(const sigset_t& signals, std::chrono::nanoseconds timeout) {
+bool WaitForSignal(const sigset_t& signals, Clock::duration timeout) {
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
   timespec wait{};
   wait.tv_sec = static_cast<time_t>(seconds.count());
-  wait.tv_nsec = static_cast<long>((timeout - seconds).count());
+  wait.tv_nsec = static_cast<long>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(timeout - seconds).count());
   return ::sigtimedwait(&signals, nullptr, &wait) > 0;
 }
 
@@ -54,27 +64,40 @@ void HoldTerminationSignals() {
   ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 }
 
-void WaitForEndOfRecording(std::optional<double> seconds, const std::string& outputPath,
-                           bool progress) {
-  using Clock = std::chrono::steady_clock;
+void WaitForEndOfRecording(const std::optional<RecordingLength>& length,
+                           const std::string& outputPath, bool progress) {
   const sigset_t signals = TerminationSignals();
   const Clock::time_point start = Clock::now();
-  const auto limit = seconds ? std::chrono::duration_cast<Clock::duration>(
-                                   std::chrono::duration<double>(*seconds))
-                             : Clock::duration::max();
+  const auto timeUp =
+      length ? start + std::chrono::duration_cast<Clock::duration>(
+                           std::chrono::duration<double>(length->seconds))
+             : Clock::time_point::max();
+  std::int64_t bytes = -1;
+  Clock::time_point lastGrowth = start;
+  Clock::time_point nextRedraw = start;
   for (;;) {
-    const Clock::duration elapsed = Clock::now() - start;
-    if (progress) {
-      DrawProgress(std::chrono::duration<double>(elapsed).count(), outputPath);
+    const Clock::time_point now = Clock::now();
+    if (length || progress) {
+      const std::int64_t recorded = RecordedBytes(outputPath);
+      if (recorded != bytes) {
+        bytes = recorded;
+        lastGrowth = now;
+      }
     }
-    if (elapsed >= limit) {
+    if (progress && now >= nextRedraw) {
+      DrawProgress(std::chrono::duration<double>(now - start).count(), bytes);
+      nextRedraw = now + kRedrawInterval;
+    }
+    if (length && (static_cast<std::uint64_t>(bytes) >= length->dataBytes() ||
+                   (now >= timeUp && now - lastGrowth >= kStalledFile))) {
       break;
     }
-    const Clock::duration left = limit - elapsed;
-    const Clock::duration wait = progress ? std::min<Clock::duration>(left, kRedrawInterval) : left;
-    // Without a limit and without progress, wake now and then anyway: a
-    // nanosecond count of "forever" would not fit a timespec on 32-bit hosts.
-    if (WaitForSignal(signals, std::min<Clock::duration>(wait, std::chrono::hours(1)))) {
+    // Without a length or progress, wake now and then anyway: a nanosecond
+    // count of "forever" would not fit a timespec on 32-bit hosts.
+    const Clock::duration wait = length     ? Clock::duration(kLengthCheckInterval)
+                                 : progress ? Clock::duration(kRedrawInterval)
+                                            : Clock::duration(std::chrono::hours(1));
+    if (WaitForSignal(signals, wait)) {
       break;
     }
   }

@@ -1,22 +1,26 @@
-// Waiting out a recording: until the time limit passes or SIGINT / SIGTERM
-// arrives, with a progress line on a terminal.
+// Waiting out a recording: until the file holds the audio asked for, or
+// SIGINT / SIGTERM / SIGHUP arrives, with a progress line on a terminal.
 #pragma once
 
 #include <optional>
 #include <string>
 
+#include "recording_length.h"
+
 namespace orlesk_tool {
 
-// Blocks SIGINT and SIGTERM in the calling thread, so they queue up for
-// WaitForEndOfRecording instead of killing the process mid-recording. Call
-// before the recording starts (and before any other thread does).
+// Blocks SIGINT, SIGTERM and SIGHUP in the calling thread, so they queue up
+// for WaitForEndOfRecording instead of killing the process mid-recording
+// (a closed terminal or a dropped ssh session included). Call before the
+// recording starts (and before any other thread does).
 void HoldTerminationSignals();
 
-// Returns once `seconds` have passed (never, without a limit) or a held
-// signal arrived. When `progress` is set, redraws "elapsed, bytes" on
-// stderr about five times a second; the byte count is the size of
-// `outputPath` past its header.
-void WaitForEndOfRecording(std::optional<double> seconds, const std::string& outputPath,
-                           bool progress);
+// Returns once the file at `outputPath` holds `length` of audio (never,
+// without a length) or a held signal arrived. Should the device stop
+// delivering, it returns once the length's time has passed and the file
+// has not grown for a while. When `progress` is set, redraws "elapsed,
+// bytes" on stderr about five times a second.
+void WaitForEndOfRecording(const std::optional<RecordingLength>& length,
+                           const std::string& outputPath, bool progress);
 
 }  // namespace orlesk_tool

@@ -5,6 +5,7 @@
 
 #include "change_speed.h"
 #include "command_line.h"
+#include "decimal_numbers.h"
 
 int main(int argc, char** argv) {
   CLI::App app{
@@ -24,7 +25,8 @@ int main(int argc, char** argv) {
   bool asIs = false;
   app.add_option("SOURCE", source, "PCM WAV file to read")->required();
   app.add_option("DEST", destination, "WAV file to write (created or replaced)")->required();
-  app.add_option("SPEED", speed, "speed in percent, at least 1")->required();
+  tool_support::AcceptDecimalInt32(app.add_option("SPEED", speed, "speed in percent, at least 1"))
+      ->required();
   app.add_flag("--as-is", asIs,
                "hand SOURCE to the library untouched, as a host would: its first 44 bytes are "
                "the header and the rest is frames, whatever the file holds");

@@ -1,0 +1,46 @@
+// A file written only at explicit offsets. Nothing moves or uses the
+// descriptor's own file offset, which a fork() child shares with its
+// parent: whatever either process does with its copy, the other's writes
+// land where they should.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace common {
+
+class PositionedFile {
+ public:
+  PositionedFile() = default;
+  PositionedFile(const PositionedFile&) = delete;
+  PositionedFile& operator=(const PositionedFile&) = delete;
+  PositionedFile(PositionedFile&& other) noexcept : handle_(other.handle_) {
+    other.handle_ = kNoHandle;
+  }
+  PositionedFile& operator=(PositionedFile&& other) noexcept;
+  ~PositionedFile() { Close(); }
+
+  explicit operator bool() const { return handle_ != kNoHandle; }
+
+  // Writes `size` bytes at `offset` and returns how many reached the file:
+  // `size`, or fewer when a write failed (disk full, I/O error) after
+  // writing that many.
+  std::size_t WriteAt(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size);
+
+  // Closes the file; false when closing reported an error. Closing twice
+  // is fine.
+  bool Close();
+
+  // The platform's handle (a descriptor on POSIX systems), owned from now on.
+  static PositionedFile Adopt(std::intptr_t handle) {
+    PositionedFile file;
+    file.handle_ = handle;
+    return file;
+  }
+
+ private:
+  static constexpr std::intptr_t kNoHandle = -1;
+  std::intptr_t handle_ = kNoHandle;
+};
+
+}  // namespace common

@@ -1,0 +1,120 @@
+// Files on POSIX systems: no open waits for a FIFO's other end, only a
+// regular file is taken for a recording, and positioned writes leave the
+// shared file offset alone.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+
+#include "open_files.h"
+#include "positioned_file.h"
+#include "test_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace test_support;
+
+// Each case would block for ever if an open waited for the FIFO's other
+// end; the test's timeout catches that.
+TEST(OpenFiles, AFifoNeverMakesAnOpenWait) {
+  ScratchFolder folder;
+  const fs::path fifo = folder / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+  // No writer: the FIFO opens at once and reads as empty.
+  common::FileStream reader;
+  common::FileIdentity identity;
+  ASSERT_TRUE(common::OpenFileForReading(Utf16Path(fifo).c_str(), reader, identity));
+  char byte = 0;
+  EXPECT_EQ(std::fread(&byte, 1, 1, reader.get()), 0u);
+  EXPECT_TRUE(std::feof(reader.get()));
+  reader.Close();
+
+  // No reader: it cannot be opened for writing.
+  common::FileStream writer;
+  EXPECT_FALSE(common::CreateFileForWriting(Utf16Path(fifo).c_str(), nullptr, writer));
+
+  // With a reader it can, and the stream blocks again: a write waits for
+  // room rather than failing.
+  const int readEnd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(readEnd, 0);
+  ASSERT_TRUE(common::CreateFileForWriting(Utf16Path(fifo).c_str(), nullptr, writer));
+  EXPECT_EQ(::fcntl(fileno(writer.get()), F_GETFL) & O_NONBLOCK, 0);
+  ASSERT_EQ(std::fwrite("x", 1, 1, writer.get()), 1u);
+  EXPECT_TRUE(writer.Close());
+  EXPECT_EQ(::read(readEnd, &byte, 1), 1);
+  EXPECT_EQ(byte, 'x');
+  ::close(readEnd);
+}
+
+TEST(OpenFiles, ARegularFileIsCreatedOrTruncatedAndNothingElseIsOpened) {
+  ScratchFolder folder;
+  const fs::path existing = folder / "old.wav";
+  WriteWholeFile(existing, Bytes(100, 7));
+  common::PositionedFile file;
+  ASSERT_TRUE(common::CreateRegularFile(Utf16Path(existing).c_str(), file));
+  EXPECT_EQ(fs::file_size(existing), 0u);
+  ASSERT_TRUE(common::CreateRegularFile(Utf16Path(folder / "new.wav").c_str(), file));
+  EXPECT_TRUE(fs::is_regular_file(folder / "new.wav"));
+  EXPECT_TRUE(file.Close());
+
+  const fs::path fifo = folder / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int readEnd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(readEnd, 0);
+  for (const fs::path& special : {fifo, fs::path("/dev/null"), folder.path()}) {
+    EXPECT_FALSE(common::CreateRegularFile(Utf16Path(special).c_str(), file)) << special;
+    EXPECT_FALSE(file);
+  }
+  // The reader never saw a writer come and go.
+  char byte = 0;
+  EXPECT_EQ(::read(readEnd, &byte, 1), 0);
+  ::close(readEnd);
+  EXPECT_FALSE(common::CreateRegularFile(nullptr, file));
+}
+
+TEST(PositionedFile, WritesWhereToldAndLeavesTheSharedFileOffsetAlone) {
+  ScratchFolder folder;
+  const fs::path path = folder / "p.bin";
+  const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT, 0600);
+  ASSERT_GE(descriptor, 0);
+  // A duplicate shares the offset, as a fork() child's copy does.
+  const int shared = ::dup(descriptor);
+  ASSERT_GE(shared, 0);
+  ASSERT_EQ(::lseek(shared, 3, SEEK_SET), 3);
+  common::PositionedFile file = common::PositionedFile::Adopt(descriptor);
+  const std::uint8_t bytes[] = {1, 2, 3, 4};
+  EXPECT_EQ(file.WriteAt(10, bytes, 4), 4u);
+  EXPECT_EQ(file.WriteAt(0, bytes, 2), 2u);
+  EXPECT_EQ(::lseek(shared, 0, SEEK_CUR), 3);
+  EXPECT_TRUE(file.Close());
+  ::close(shared);
+  EXPECT_EQ(ReadWholeFile(path), (Bytes{1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4}));
+}
+
+TEST(PositionedFile, AWriteThatFailsHalfwayCountsWhatWasWritten) {
+  ScratchFolder folder;
+  const fs::path path = folder / "full.bin";
+  EXPECT_EXIT(
+      {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 6;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        common::PositionedFile file;
+        const Bytes bytes(10, 9);
+        const bool created = common::CreateRegularFile(Utf16Path(path).c_str(), file);
+        std::_Exit(created && file.WriteAt(2, bytes.data(), bytes.size()) == 4 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(fs::file_size(path), 6u);
+}
+
+}  // namespace

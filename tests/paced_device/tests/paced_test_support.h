@@ -1,0 +1,65 @@
+// Opening the paced device in a test, with a configuration of the test's
+// own (not the process's global one, so each test can have its own), and
+// reading from it.
+#pragma once
+
+#include <alsa/asoundlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "paced_device.h"
+#include "test_files.h"
+
+namespace paced_test {
+
+using test_support::Bytes;
+using test_support::NoiseBytes;
+using test_support::ScratchFolder;
+
+inline const std::filesystem::path kPluginPath = PACED_PLUGIN_PATH;
+
+struct PcmCloser {
+  void operator()(snd_pcm_t* pcm) const { snd_pcm_close(pcm); }
+};
+using PcmHandle = std::unique_ptr<snd_pcm_t, PcmCloser>;
+
+// Writes the device's configuration into `folder` and opens its PCM for
+// capture. 0 or alsa-lib's error.
+int OpenPacedDevice(const std::filesystem::path& folder,
+                    const paced_device::PacedDeviceOptions& options, PcmHandle& pcm,
+                    int mode = 0);
+
+// Opens the capture PCM `name` from the configuration file `config`.
+int OpenFromConfig(const std::filesystem::path& config, const std::string& name, PcmHandle& pcm,
+                   int mode = 0);
+
+struct StreamSetup {
+  snd_pcm_format_t format = SND_PCM_FORMAT_S16_LE;
+  unsigned channels = 1;
+  unsigned rate = 8000;
+  snd_pcm_uframes_t ringFrames = 800;
+  snd_pcm_uframes_t periodFrames = 200;
+  snd_pcm_access_t access = SND_PCM_ACCESS_RW_INTERLEAVED;
+};
+
+// Sets exactly these hardware parameters. 0 or alsa-lib's error.
+int Configure(snd_pcm_t* pcm, const StreamSetup& setup);
+
+unsigned FrameBytes(const StreamSetup& setup);
+
+// Reads `frames` frames, blocking, with readi (or mmap_readi under mmap
+// access). Stops at the first error and leaves it in `error` (else 0).
+Bytes ReadFrames(snd_pcm_t* pcm, const StreamSetup& setup, std::size_t frames,
+                 long* error = nullptr);
+
+// The frames the device holds without a file: frame n carries n,
+// little-endian, cut to the frame's width.
+Bytes CounterFrames(std::uint64_t first, std::size_t count, unsigned frameBytes);
+// The number a counter frame carries (its first 8 bytes at most).
+std::uint64_t CounterOf(const Bytes& frames, std::size_t index, unsigned frameBytes);
+
+}  // namespace paced_test

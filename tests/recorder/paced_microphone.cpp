@@ -1,0 +1,85 @@
+#include "paced_microphone.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace recorder_test {
+
+PacedMicrophone::PacedMicrophone(paced_device::PacedDeviceOptions options) {
+  options.report = folder_ / "report.txt";
+  const std::filesystem::path config =
+      paced_device::WritePacedDeviceConfig(folder_.path(), PACED_PLUGIN_PATH, options);
+  ::setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
+}
+
+PacedMicrophone::~PacedMicrophone() { ::unsetenv("ALSA_CONFIG_PATH"); }
+
+std::optional<paced_device::PacedDeviceReport> PacedMicrophone::report() const {
+  return paced_device::ReadPacedDeviceReport(folder_ / "report.txt");
+}
+
+paced_device::PacedDeviceOptions AtSpeed(double speed) {
+  paced_device::PacedDeviceOptions options;
+  options.speed = speed;
+  return options;
+}
+
+std::uint64_t CounterAt(const test_support::Bytes& audio, std::size_t index,
+                        unsigned frameBytes) {
+  std::uint64_t counter = 0;
+  for (unsigned byte = 0; byte < frameBytes && byte < 8; ++byte) {
+    counter |= std::uint64_t{audio.at(index * frameBytes + byte)} << (8 * byte);
+  }
+  return counter;
+}
+
+std::size_t ExpectConsecutiveCounters(const test_support::Bytes& audio, unsigned frameBytes) {
+  EXPECT_EQ(audio.size() % frameBytes, 0u);
+  const std::size_t frames = audio.size() / frameBytes;
+  const std::uint64_t mask = frameBytes >= 8 ? ~std::uint64_t{0}
+                                             : (std::uint64_t{1} << (8 * frameBytes)) - 1;
+  for (std::size_t i = 0; i < frames; ++i) {
+    if (CounterAt(audio, i, frameBytes) != (i & mask)) {
+      ADD_FAILURE() << "frame " << i << " holds " << CounterAt(audio, i, frameBytes);
+      break;
+    }
+  }
+  return frames;
+}
+
+std::uint64_t ExpectGrowingCounters(const test_support::Bytes& audio) {
+  EXPECT_EQ(audio.size() % 4, 0u);
+  const std::size_t frames = audio.size() / 4;
+  if (frames == 0) {
+    return 0;
+  }
+  EXPECT_EQ(CounterAt(audio, 0, 4), 0u);
+  std::uint64_t missing = 0;
+  for (std::size_t i = 1; i < frames; ++i) {
+    const std::uint64_t previous = CounterAt(audio, i - 1, 4);
+    const std::uint64_t current = CounterAt(audio, i, 4);
+    if (current <= previous) {
+      ADD_FAILURE() << "frame " << i << " holds " << current << " after " << previous;
+      break;
+    }
+    missing += current - previous - 1;
+  }
+  return missing;
+}
+
+test_support::Bytes ExpectFinishedRecording(const std::filesystem::path& path,
+                                            unsigned frameBytes) {
+  const test_support::Bytes file = test_support::ReadWholeFile(path);
+  EXPECT_GE(file.size(), 44u);
+  if (file.size() < 44) {
+    return {};
+  }
+  const std::size_t audioBytes = file.size() - 44;
+  EXPECT_EQ(test_support::Le32At(file, 40), audioBytes) << path;
+  EXPECT_EQ(test_support::Le32At(file, 4), audioBytes + 36) << path;
+  EXPECT_EQ(audioBytes % frameBytes, 0u) << path;
+  return AudioOf(file);
+}
+
+}  // namespace recorder_test

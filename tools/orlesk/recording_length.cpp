@@ -1,0 +1,65 @@
+#include "recording_length.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace orlesk_tool {
+
+namespace {
+
+constexpr std::uint64_t kHeaderBytes = 44;
+// The data size field, and the RIFF size (data + 36) beside it, are 32-bit.
+constexpr std::uint64_t kMaxDataBytes = 0xFFFFFFFFu - 36;
+
+// Writes a 32-bit little-endian value at `offset`, byte by byte.
+bool WriteLe32At(int descriptor, off_t offset, std::uint64_t value) {
+  std::array<unsigned char, 4> bytes{};
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+  }
+  return ::pwrite(descriptor, bytes.data(), bytes.size(), offset) ==
+         static_cast<ssize_t>(bytes.size());
+}
+
+}  // namespace
+
+std::optional<RecordingLength> LengthOf(double seconds, std::int32_t rate, std::int32_t bits,
+                                        std::string& why) {
+  RecordingLength length;
+  length.seconds = seconds;
+  length.frameBytes = static_cast<std::uint32_t>(std::max(1, bits / 8));
+  const double frames = std::round(seconds * rate);
+  if (!(frames >= 1)) {
+    why = "is shorter than one frame";
+    return std::nullopt;
+  }
+  if (frames > static_cast<double>(kMaxDataBytes / length.frameBytes)) {
+    why = "is longer than a WAV file's 32-bit sizes can hold at this rate and depth";
+    return std::nullopt;
+  }
+  length.frames = static_cast<std::uint64_t>(frames);
+  return length;
+}
+
+bool CutRecordingTo(const std::string& path, const RecordingLength& length) {
+  const int descriptor = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (descriptor < 0) {
+    return false;
+  }
+  struct stat status {};
+  const std::uint64_t wanted = kHeaderBytes + length.dataBytes();
+  bool done = ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
+  if (done && static_cast<std::uint64_t>(status.st_size) > wanted) {
+    done = ::ftruncate(descriptor, static_cast<off_t>(wanted)) == 0 &&
+           WriteLe32At(descriptor, 4, length.dataBytes() + 36) &&
+           WriteLe32At(descriptor, 40, length.dataBytes());
+  }
+  return ::close(descriptor) == 0 && done;
+}
+
+}  // namespace orlesk_tool
