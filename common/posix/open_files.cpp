@@ -76,7 +76,9 @@ bool CreateFileForWriting(const char16_t* path, const FileIdentity* mustNotBe, F
     return false;
   }
   // Opened without O_TRUNC: the file is only emptied once it is known not
-  // to be the one that must be kept.
+  // to be the one that must be kept. An empty one is left as it is: ext4
+  // takes a truncation to zero for a file being replaced and then flushes
+  // everything written to it when it is closed.
   const int descriptor = OpenWithoutWaiting(*narrow, O_WRONLY | O_CREAT);
   if (descriptor < 0) {
     return false;
@@ -109,8 +111,9 @@ bool CreateRegularFile(const char16_t* path, PositionedFile& file) {
   if (descriptor < 0) {
     return false;
   }
+  // An empty file is not truncated again (see CreateFileForWriting).
   if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
-      ::ftruncate(descriptor, 0) != 0) {
+      (status.st_size > 0 && ::ftruncate(descriptor, 0) != 0)) {
     ::close(descriptor);
     return false;
   }

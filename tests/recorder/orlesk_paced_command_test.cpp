@@ -107,8 +107,9 @@ TEST(OrleskPacedCommand, EachFailingFileCallIsReported) {
     std::string message;
   };
   const Case cases[] = {
-      // Start empties the file (the first ftruncate) and writes the header
-      // (the first pwrite): either failing refuses the file.
+      // Start empties the file that was there (the first ftruncate) and
+      // writes the header (the first pwrite): either failing refuses the
+      // file.
       {"truncate at start", 20, "--seconds 1", "ftruncate", "error=EIO:when=1",
        "the file cannot be created"},
       {"header", 20, "--seconds 1", "pwrite64", "error=ENOSPC:when=1",
@@ -124,6 +125,8 @@ TEST(OrleskPacedCommand, EachFailingFileCallIsReported) {
   for (const Case& c : cases) {
     PacedMicrophone microphone(AtSpeed(c.speed));
     ScratchFolder dir;
+    // A file to replace, so that start has something to empty.
+    WriteWholeFile(dir / "x.wav", Bytes(100, 7));
     const CommandResult result = RunCommand(
         WithInjection(Command(dir / "x.wav", c.arguments + " 2>&1"), c.call, c.injection));
     EXPECT_EQ(result.exitCode, 1) << c.what << ": " << result.output;
