@@ -67,6 +67,30 @@ bool AdoptHandle(HANDLE file, int flags, const char* mode, FileStream& stream) {
   return true;
 }
 
+// Paths in the device namespace, which name pipes and devices, never files
+// of a folder: \\.\NAME, and \\?\GLOBALROOT\... (other \\?\ paths are plain
+// files without the length limit).
+bool IsDeviceNamespace(const std::wstring& path) {
+  const auto lowercase = [](wchar_t unit) {
+    return unit >= L'A' && unit <= L'Z' ? static_cast<wchar_t>(unit - L'A' + L'a') : unit;
+  };
+  const auto separator = [](wchar_t unit) { return unit == L'\\' || unit == L'/'; };
+  if (path.size() >= 4 && separator(path[0]) && separator(path[1]) && path[2] == L'.' &&
+      separator(path[3])) {
+    return true;
+  }
+  const std::wstring globalRoot = L"\\\\?\\globalroot";
+  if (path.size() < globalRoot.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < globalRoot.size(); ++i) {
+    if (lowercase(path[i]) != globalRoot[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool OpenFileForReading(const char16_t* path, FileStream& stream, FileIdentity& identity) {
@@ -114,6 +138,36 @@ bool CreateFileForWriting(const char16_t* path, const FileIdentity* mustNotBe, F
     return false;
   }
   return AdoptHandle(file, _O_WRONLY, "wb", stream);
+}
+
+bool CreateRegularFile(const char16_t* path, PositionedFile& file) {
+  const std::optional<std::wstring> wide = WidePath(path);
+  if (!wide) {
+    return false;
+  }
+  // The device namespace (\\.\ and \\?\GLOBALROOT: named pipes, volumes,
+  // serial ports) is refused unopened: opening a pipe connects to its
+  // server, a port may wait for a carrier. A directory is never opened.
+  const DWORD attributes = ::GetFileAttributesW(wide->c_str());
+  if (IsDeviceNamespace(*wide) ||
+      (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) {
+    return false;
+  }
+  const HANDLE handle = ::CreateFileW(wide->c_str(), GENERIC_WRITE, kShareEverything, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  // A reserved name (NUL, CON, COM1, "nul.wav") opens a device: it has no
+  // offsets to write at. An empty file is left as it is, as on POSIX.
+  LARGE_INTEGER size{};
+  if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileSizeEx(handle, &size) ||
+      (size.QuadPart > 0 && !::SetEndOfFile(handle))) {
+    ::CloseHandle(handle);
+    return false;
+  }
+  file = PositionedFile::Adopt(reinterpret_cast<std::intptr_t>(handle));
+  return true;
 }
 
 }  // namespace common
