@@ -23,6 +23,9 @@
  * No call waits on opening the file: a path that names anything but a
  * regular file (a FIFO, a device) is refused at once.
  *
+ * On Windows (orlesk.dll) the device is the wave-input API's default one
+ * (WAVE_MAPPER) and paths are opened by their UTF-16 form.
+ *
  * The library prints nothing and reads no configuration of its own (alsa-lib
  * reads its usual configuration to find the "default" device).
  */

@@ -1,0 +1,313 @@
+#include "wavein_capture.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "quiet_thread.h"
+
+namespace orlesk {
+
+namespace {
+
+// Buffers the device fills in turn, 100 ms each: 800 ms queued in all, so a
+// capture thread held up for most of a second still loses nothing.
+constexpr std::size_t kDeviceBuffers = 8;
+constexpr std::uint32_t kBuffersPerSecond = 10;
+
+// A running device that fills no buffer for this long, and at least four
+// buffers' time, has stopped for good (unplugged, its driver gone): capture
+// ends rather than wait for ever.
+constexpr DWORD kSilentDeviceTimeoutMs = 2000;
+// At stop, a device that has filled no buffer for a second (ten buffers'
+// time) had stopped delivering: the recording lacks what it should hold.
+constexpr DWORD kSilentAtStopMs = 1000;
+
+bool IsRecordableDepth(std::int32_t bits) {
+  return bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+// The device, its buffers and one capture thread. The caller's thread opens
+// the device and prepares the buffers; from Start on, the capture thread
+// alone calls the wave functions (queue, start, reset); the caller
+// unprepares and closes only after joining it.
+//
+// Windows forbids wave functions and file I/O inside a wave-input callback
+// function: they can deadlock. So the device only signals an event
+// (CALLBACK_EVENT) and the capture thread does the rest: it copies each
+// filled buffer into the caller's, reports it, and queues it again.
+class WaveInCaptureDevice final : public CaptureDevice {
+ public:
+  WaveInCaptureDevice(CaptureDoneCallback callback, void* context, std::uint32_t frameBytes)
+      : callback_(callback), context_(context), frameBytes_(frameBytes) {}
+  ~WaveInCaptureDevice() override { Close(); }
+  WaveInCaptureDevice(const WaveInCaptureDevice&) = delete;
+  WaveInCaptureDevice& operator=(const WaveInCaptureDevice&) = delete;
+
+  // Opens the default device in `format`, prepares the buffers and starts
+  // the capture thread, which waits for Start or Stop. False, or
+  // std::system_error, when any of that fails; Close releases what was made.
+  bool Launch(const WAVEFORMATEX& format);
+
+  void Queue(CaptureBuffer& buffer) override { queued_ = &buffer; }
+  void Start() override;
+  void Stop() override;
+  void Close() override;
+
+ private:
+  void Run();
+  // Queues every buffer and starts the device. False when the device
+  // refused.
+  bool StartDevice();
+  // Reports filled buffers until stopped, or until the device fails.
+  void Capture();
+  // Takes every buffer back from the device (reset returns the partly
+  // filled one with its bytes), reports what they hold, and ends with a
+  // last report.
+  void Finish(CaptureEnd end);
+  // Delivers the buffers the device has filled, in the order it fills
+  // them; `requeue`: hands each back to the device. How many were done;
+  // false in `failed` when the device refused one back.
+  std::size_t DeliverFilled(bool requeue, bool& failed);
+  // Copies bytes into the caller's buffer and reports them, as many
+  // reports as the caller's buffer needs.
+  void Deliver(const std::uint8_t* bytes, std::uint32_t size);
+  void Report(std::uint32_t bytes, CaptureEnd end);
+
+  CaptureDoneCallback callback_;
+  void* context_;
+  std::uint32_t frameBytes_;
+  HWAVEIN device_ = nullptr;
+  // Signalled by the device for every buffer it returns (CALLBACK_EVENT),
+  // and by Start and Stop.
+  HANDLE deviceEvent_ = nullptr;
+  HANDLE controlEvent_ = nullptr;
+  std::vector<std::uint8_t> memory_;
+  std::vector<WAVEHDR> headers_;
+  std::size_t prepared_ = 0;
+  std::thread thread_;
+  std::atomic<bool> started_{false};
+  std::atomic<bool> stopRequested_{false};
+  // Set before Start on the caller's thread, then only by the capture
+  // thread (from inside a report); the started_ flag orders the two.
+  CaptureBuffer* queued_ = nullptr;
+  // Capture thread only: the buffer the device fills next, and whether
+  // frames were lost since the last report.
+  std::size_t next_ = 0;
+  bool framesLost_ = false;
+};
+
+bool WaveInCaptureDevice::Launch(const WAVEFORMATEX& format) {
+  deviceEvent_ = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  controlEvent_ = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  if (deviceEvent_ == nullptr || controlEvent_ == nullptr) {
+    return false;
+  }
+  if (::waveInOpen(&device_, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(deviceEvent_), 0,
+                   CALLBACK_EVENT) != MMSYSERR_NOERROR) {
+    device_ = nullptr;
+    return false;
+  }
+  const std::uint32_t perBuffer = format.nAvgBytesPerSec / kBuffersPerSecond;
+  const std::uint32_t bufferBytes = std::max(frameBytes_, perBuffer / frameBytes_ * frameBytes_);
+  memory_.resize(std::size_t{bufferBytes} * kDeviceBuffers);
+  headers_.resize(kDeviceBuffers);
+  for (std::size_t i = 0; i < kDeviceBuffers; ++i) {
+    WAVEHDR& header = headers_[i];
+    header = WAVEHDR{};
+    header.lpData = reinterpret_cast<LPSTR>(memory_.data() + i * bufferBytes);
+    header.dwBufferLength = bufferBytes;
+    if (::waveInPrepareHeader(device_, &header, sizeof header) != MMSYSERR_NOERROR) {
+      return false;
+    }
+    ++prepared_;
+  }
+  thread_ = common::StartThreadWithoutSignals([this] { Run(); });
+  return true;
+}
+
+void WaveInCaptureDevice::Start() {
+  started_.store(true);
+  ::SetEvent(controlEvent_);
+}
+
+void WaveInCaptureDevice::Stop() {
+  stopRequested_.store(true);
+  ::SetEvent(controlEvent_);
+}
+
+void WaveInCaptureDevice::Close() {
+  if (thread_.joinable()) {
+    Stop();
+    thread_.join();
+  }
+  if (device_ != nullptr) {
+    // Nothing is queued once the thread has ended, but a device that never
+    // started may still hold buffers: reset gives every one back.
+    ::waveInReset(device_);
+    for (std::size_t i = 0; i < prepared_; ++i) {
+      ::waveInUnprepareHeader(device_, &headers_[i], sizeof headers_[i]);
+    }
+    prepared_ = 0;
+    ::waveInClose(device_);
+    device_ = nullptr;
+  }
+  for (HANDLE* event : {&deviceEvent_, &controlEvent_}) {
+    if (*event != nullptr) {
+      ::CloseHandle(*event);
+      *event = nullptr;
+    }
+  }
+}
+
+void WaveInCaptureDevice::Run() {
+  while (!started_.load() && !stopRequested_.load()) {
+    ::WaitForSingleObject(controlEvent_, INFINITE);
+  }
+  if (stopRequested_.load()) {
+    Report(0, CaptureEnd::kStopped);
+  } else if (!StartDevice()) {
+    Finish(CaptureEnd::kFailed);
+  } else {
+    Capture();
+  }
+}
+
+bool WaveInCaptureDevice::StartDevice() {
+  for (WAVEHDR& header : headers_) {
+    if (::waveInAddBuffer(device_, &header, sizeof header) != MMSYSERR_NOERROR) {
+      return false;
+    }
+  }
+  return ::waveInStart(device_) == MMSYSERR_NOERROR;
+}
+
+void WaveInCaptureDevice::Capture() {
+  const DWORD bufferMs = 1000 / kBuffersPerSecond;
+  const DWORD silentLimit = std::max<DWORD>(kSilentDeviceTimeoutMs, 4 * bufferMs);
+  const HANDLE events[] = {controlEvent_, deviceEvent_};
+  DWORD lastFilled = ::GetTickCount();
+  while (!stopRequested_.load()) {
+    bool failed = false;
+    if (DeliverFilled(true, failed) > 0) {
+      lastFilled = ::GetTickCount();
+    }
+    if (failed) {
+      Finish(CaptureEnd::kFailed);
+      return;
+    }
+    const DWORD silent = ::GetTickCount() - lastFilled;
+    if (silent >= silentLimit) {
+      Finish(CaptureEnd::kFailed);
+      return;
+    }
+    ::WaitForMultipleObjects(2, events, FALSE, silentLimit - silent);
+  }
+  const bool stalled = ::GetTickCount() - lastFilled >= kSilentAtStopMs;
+  Finish(stalled ? CaptureEnd::kFailed : CaptureEnd::kStopped);
+}
+
+std::size_t WaveInCaptureDevice::DeliverFilled(bool requeue, bool& failed) {
+  std::size_t done = 0;
+  while (done < headers_.size() && queued_ != nullptr) {
+    WAVEHDR& header = headers_[next_];
+    if ((header.dwFlags & WHDR_DONE) == 0) {
+      break;
+    }
+    // Every buffer was filled and none was queued: whatever the device
+    // captured meanwhile had nowhere to go.
+    if (requeue && done == 0 && std::all_of(headers_.begin(), headers_.end(), [](const WAVEHDR& h) {
+          return (h.dwFlags & WHDR_DONE) != 0;
+        })) {
+      framesLost_ = true;
+    }
+    const std::uint32_t bytes =
+        std::min(header.dwBytesRecorded, header.dwBufferLength) / frameBytes_ * frameBytes_;
+    Deliver(reinterpret_cast<const std::uint8_t*>(header.lpData), bytes);
+    header.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
+    header.dwBytesRecorded = 0;
+    next_ = (next_ + 1) % headers_.size();
+    ++done;
+    if (requeue && ::waveInAddBuffer(device_, &header, sizeof header) != MMSYSERR_NOERROR) {
+      failed = true;
+      break;
+    }
+  }
+  return done;
+}
+
+void WaveInCaptureDevice::Finish(CaptureEnd end) {
+  // Reset marks every queued buffer done, the one being filled with the
+  // frames it holds, and returns only once it has.
+  ::waveInReset(device_);
+  bool failed = false;
+  DeliverFilled(false, failed);
+  Report(0, end);
+}
+
+void WaveInCaptureDevice::Deliver(const std::uint8_t* bytes, std::uint32_t size) {
+  while (size > 0 && queued_ != nullptr) {
+    const std::uint32_t room = queued_->length / frameBytes_ * frameBytes_;
+    const std::uint32_t part = std::min(size, room);
+    if (part == 0) {
+      return;
+    }
+    std::memcpy(queued_->data, bytes, part);
+    Report(part, CaptureEnd::kNone);
+    bytes += part;
+    size -= part;
+  }
+}
+
+void WaveInCaptureDevice::Report(std::uint32_t bytes, CaptureEnd end) {
+  if (queued_ == nullptr) {
+    return;
+  }
+  CaptureBuffer& buffer = *queued_;
+  queued_ = nullptr;
+  buffer.bytesRecorded = bytes;
+  buffer.framesLost = framesLost_;
+  buffer.end = end;
+  framesLost_ = false;
+  callback_(buffer, context_);
+}
+
+}  // namespace
+
+std::unique_ptr<CaptureDevice> WaveInCaptureSystem::Open(const CaptureFormat& format,
+                                                         CaptureDoneCallback callback,
+                                                         void* context) {
+  if (!IsRecordableDepth(format.bitsPerSample) || format.sampleRate <= 0 ||
+      format.blockAlign == 0) {
+    return nullptr;
+  }
+  WAVEFORMATEX wave{};
+  wave.wFormatTag = WAVE_FORMAT_PCM;
+  wave.nChannels = format.channels;
+  wave.nSamplesPerSec = static_cast<DWORD>(format.sampleRate);
+  wave.nAvgBytesPerSec = format.averageBytesPerSecond;
+  wave.nBlockAlign = format.blockAlign;
+  wave.wBitsPerSample = static_cast<WORD>(format.bitsPerSample);
+  wave.cbSize = 0;
+  try {
+    auto device = std::make_unique<WaveInCaptureDevice>(callback, context, format.blockAlign);
+    if (device->Launch(wave)) {
+      return device;
+    }
+  } catch (...) {
+    // No memory or no thread: the device cannot be used. The destructor
+    // has closed whatever was opened.
+  }
+  return nullptr;
+}
+
+}  // namespace orlesk
