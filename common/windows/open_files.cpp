@@ -16,6 +16,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "narrow_path.h"
 
@@ -67,28 +68,49 @@ bool AdoptHandle(HANDLE file, int flags, const char* mode, FileStream& stream) {
   return true;
 }
 
-// Paths in the device namespace, which name pipes and devices, never files
-// of a folder: \\.\NAME, and \\?\GLOBALROOT\... (other \\?\ paths are plain
-// files without the length limit).
+// Paths that name pipes, mailslots or devices rather than files in a
+// folder: the device namespace (\\.\NAME), the NT namespace (\??\ and
+// \\?\ followed by anything but a drive or UNC\), and the pipe and mailslot
+// shares of any server (\\host\pipe\NAME), in any case and with '/' or '\'.
 bool IsDeviceNamespace(const std::wstring& path) {
-  const auto lowercase = [](wchar_t unit) {
-    return unit >= L'A' && unit <= L'Z' ? static_cast<wchar_t>(unit - L'A' + L'a') : unit;
+  std::wstring folded;
+  for (wchar_t unit : path) {
+    if (unit == L'/') {
+      unit = L'\\';
+    } else if (unit >= L'A' && unit <= L'Z') {
+      unit = static_cast<wchar_t>(unit - L'A' + L'a');
+    }
+    folded.push_back(unit);
+  }
+  const auto startsWith = [&folded](std::wstring_view prefix) {
+    return folded.compare(0, prefix.size(), prefix) == 0;
   };
-  const auto separator = [](wchar_t unit) { return unit == L'\\' || unit == L'/'; };
-  if (path.size() >= 4 && separator(path[0]) && separator(path[1]) && path[2] == L'.' &&
-      separator(path[3])) {
+  if (startsWith(L"\\\\.\\") || startsWith(L"\\??\\")) {
     return true;
   }
-  const std::wstring globalRoot = L"\\\\?\\globalroot";
-  if (path.size() < globalRoot.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < globalRoot.size(); ++i) {
-    if (lowercase(path[i]) != globalRoot[i]) {
+  std::wstring unc;
+  if (startsWith(L"\\\\?\\")) {
+    const std::wstring rest = folded.substr(4);
+    if (rest.size() >= 3 && rest[1] == L':' && rest[2] == L'\\') {
       return false;
     }
+    if (rest.compare(0, 4, L"unc\\") != 0) {
+      return true;
+    }
+    unc = rest.substr(4);
+  } else if (startsWith(L"\\\\")) {
+    unc = folded.substr(2);
+  } else {
+    return false;
   }
-  return true;
+  // server\share\...: the share decides.
+  const std::size_t shareStart = unc.find(L'\\');
+  if (shareStart == std::wstring::npos) {
+    return false;
+  }
+  const std::wstring share = unc.substr(shareStart + 1, unc.find(L'\\', shareStart + 1) -
+                                                            (shareStart + 1));
+  return share == L"pipe" || share == L"mailslot";
 }
 
 }  // namespace

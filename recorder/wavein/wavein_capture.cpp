@@ -31,6 +31,9 @@ constexpr DWORD kSilentDeviceTimeoutMs = 2000;
 // At stop, a device that has filled no buffer for a second (ten buffers'
 // time) had stopped delivering: the recording lacks what it should hold.
 constexpr DWORD kSilentAtStopMs = 1000;
+// How long reset may take to hand back a buffer the device had already
+// taken off its queue when reset came.
+constexpr DWORD kResetReturnTimeoutMs = 500;
 
 bool IsRecordableDepth(std::int32_t bits) {
   return bits == 8 || bits == 16 || bits == 24 || bits == 32;
@@ -93,6 +96,9 @@ class WaveInCaptureDevice final : public CaptureDevice {
   HANDLE controlEvent_ = nullptr;
   std::vector<std::uint8_t> memory_;
   std::vector<WAVEHDR> headers_;
+  // Capture thread only: which buffers the device holds (queued, not yet
+  // delivered back).
+  std::vector<bool> withDevice_;
   std::size_t prepared_ = 0;
   std::thread thread_;
   std::atomic<bool> started_{false};
@@ -121,6 +127,7 @@ bool WaveInCaptureDevice::Launch(const WAVEFORMATEX& format) {
   const std::uint32_t bufferBytes = std::max(frameBytes_, perBuffer / frameBytes_ * frameBytes_);
   memory_.resize(std::size_t{bufferBytes} * kDeviceBuffers);
   headers_.resize(kDeviceBuffers);
+  withDevice_.assign(kDeviceBuffers, false);
   for (std::size_t i = 0; i < kDeviceBuffers; ++i) {
     WAVEHDR& header = headers_[i];
     header = WAVEHDR{};
@@ -183,10 +190,11 @@ void WaveInCaptureDevice::Run() {
 }
 
 bool WaveInCaptureDevice::StartDevice() {
-  for (WAVEHDR& header : headers_) {
-    if (::waveInAddBuffer(device_, &header, sizeof header) != MMSYSERR_NOERROR) {
+  for (std::size_t i = 0; i < headers_.size(); ++i) {
+    if (::waveInAddBuffer(device_, &headers_[i], sizeof headers_[i]) != MMSYSERR_NOERROR) {
       return false;
     }
+    withDevice_[i] = true;
   }
   return ::waveInStart(device_) == MMSYSERR_NOERROR;
 }
@@ -212,8 +220,14 @@ void WaveInCaptureDevice::Capture() {
     }
     ::WaitForMultipleObjects(2, events, FALSE, silentLimit - silent);
   }
+  // Buffers filled while this thread was busy or asleep count as delivered
+  // in time: only then is the device's silence judged.
+  bool failed = false;
+  if (DeliverFilled(true, failed) > 0) {
+    lastFilled = ::GetTickCount();
+  }
   const bool stalled = ::GetTickCount() - lastFilled >= kSilentAtStopMs;
-  Finish(stalled ? CaptureEnd::kFailed : CaptureEnd::kStopped);
+  Finish(failed || stalled ? CaptureEnd::kFailed : CaptureEnd::kStopped);
 }
 
 std::size_t WaveInCaptureDevice::DeliverFilled(bool requeue, bool& failed) {
@@ -235,11 +249,16 @@ std::size_t WaveInCaptureDevice::DeliverFilled(bool requeue, bool& failed) {
     Deliver(reinterpret_cast<const std::uint8_t*>(header.lpData), bytes);
     header.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
     header.dwBytesRecorded = 0;
+    withDevice_[next_] = false;
+    const std::size_t delivered = next_;
     next_ = (next_ + 1) % headers_.size();
     ++done;
-    if (requeue && ::waveInAddBuffer(device_, &header, sizeof header) != MMSYSERR_NOERROR) {
-      failed = true;
-      break;
+    if (requeue) {
+      if (::waveInAddBuffer(device_, &header, sizeof header) != MMSYSERR_NOERROR) {
+        failed = true;
+        break;
+      }
+      withDevice_[delivered] = true;
     }
   }
   return done;
@@ -247,8 +266,28 @@ std::size_t WaveInCaptureDevice::DeliverFilled(bool requeue, bool& failed) {
 
 void WaveInCaptureDevice::Finish(CaptureEnd end) {
   // Reset marks every queued buffer done, the one being filled with the
-  // frames it holds, and returns only once it has.
+  // frames it holds. A buffer the device had just taken off its queue when
+  // reset came is marked done a moment later: wait for each one it holds,
+  // so none is skipped and the buffers are delivered in order.
   ::waveInReset(device_);
+  const DWORD resetAt = ::GetTickCount();
+  const auto allBack = [this] {
+    for (std::size_t i = 0; i < headers_.size(); ++i) {
+      if (withDevice_[i] && (headers_[i].dwFlags & WHDR_DONE) == 0) {
+        return false;
+      }
+    }
+    return true;
+  };
+  while (!allBack()) {
+    const DWORD waited = ::GetTickCount() - resetAt;
+    if (waited >= kResetReturnTimeoutMs) {
+      // The device kept a buffer: what it held is lost.
+      framesLost_ = true;
+      break;
+    }
+    ::WaitForSingleObject(deviceEvent_, kResetReturnTimeoutMs - waited);
+  }
   bool failed = false;
   DeliverFilled(false, failed);
   Report(0, end);

@@ -96,7 +96,7 @@ TEST(PacedCaptureDevice, StopKeepsTheFramesOfTheBufferBeingFilled) {
   const ScratchFolder folder;
   const fs::path path = folder / "short.wav";
   ASSERT_EQ(Start(path), ORLESK_SUCCESS);
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::this_thread::sleep_for(std::chrono::milliseconds(80));
   ASSERT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
   const std::size_t frames = ExpectOneRunOfFrames(path);
   EXPECT_GT(frames, 0u);
@@ -105,12 +105,18 @@ TEST(PacedCaptureDevice, StopKeepsTheFramesOfTheBufferBeingFilled) {
 
 TEST(PacedCaptureDevice, PathsThatAreNotRegularFilesGiveMinusThreeAndTouchNothing) {
   const ScratchFolder folder;
-  // A named pipe with a server waiting: the recorder must not connect.
+  // A named pipe with a server waiting: the recorder must not connect,
+  // whichever way the path spells it.
   const std::wstring pipeName = L"\\\\.\\pipe\\orlesk-recording-test";
   const HANDLE pipe = ::CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_INBOUND,
                                          PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 0, 4096, 0, nullptr);
   ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(Start(pipeName), ORLESK_ERROR_FILE);
+  for (const wchar_t* spelling :
+       {pipeName.c_str(), L"//./PIPE/orlesk-recording-test", L"\\\\?\\pipe\\orlesk-recording-test",
+        L"\\\\localhost\\pipe\\orlesk-recording-test",
+        L"\\\\?\\UNC\\localhost\\pipe\\orlesk-recording-test"}) {
+    EXPECT_EQ(Start(std::wstring(spelling)), ORLESK_ERROR_FILE);
+  }
   EXPECT_FALSE(::ConnectNamedPipe(pipe, nullptr));
   EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_PIPE_LISTENING))
       << "a client connected to the pipe";
@@ -148,9 +154,10 @@ TEST(FailingCaptureDevice, StopReturnsFourPromptlyWithTheFramesCapturedBeforeThe
   const ScratchFolder folder;
   const fs::path path = folder / "failed.wav";
   ASSERT_EQ(Start(path), ORLESK_SUCCESS);
-  // The device fails half a second in; a second later it has been silent
-  // long enough to count as gone.
-  std::this_thread::sleep_for(std::chrono::milliseconds(1700));
+  // The device fails half a second in. Stopped 1.5 s later, it has been
+  // silent for over a second before the stop (and had it been later, the
+  // capture thread would have given up on it 2 s after its last buffer).
+  std::this_thread::sleep_for(std::chrono::milliseconds(2000));
   const Clock::time_point stopping = Clock::now();
   EXPECT_EQ(StopRecordingWav(), ORLESK_ERROR_AUDIO_LOST);
   EXPECT_LT(Clock::now() - stopping, std::chrono::seconds(1));
