@@ -21,15 +21,6 @@ constexpr std::size_t kLargestWrite = 0x80000000u;
 
 }  // namespace
 
-PositionedFile& PositionedFile::operator=(PositionedFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = kNoHandle;
-  }
-  return *this;
-}
-
 std::size_t PositionedFile::WriteAt(std::uint64_t offset, const std::uint8_t* bytes,
                                     std::size_t size) {
   std::size_t done = 0;

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "capture_reporter.h"
 #include "quiet_thread.h"
 
 namespace orlesk {
@@ -51,7 +52,7 @@ bool IsRecordableDepth(std::int32_t bits) {
 class WaveInCaptureDevice final : public CaptureDevice {
  public:
   WaveInCaptureDevice(CaptureDoneCallback callback, void* context, std::uint32_t frameBytes)
-      : callback_(callback), context_(context), frameBytes_(frameBytes) {}
+      : reporter_(callback, context), frameBytes_(frameBytes) {}
   ~WaveInCaptureDevice() override { Close(); }
   WaveInCaptureDevice(const WaveInCaptureDevice&) = delete;
   WaveInCaptureDevice& operator=(const WaveInCaptureDevice&) = delete;
@@ -61,7 +62,7 @@ class WaveInCaptureDevice final : public CaptureDevice {
   // std::system_error, when any of that fails; Close releases what was made.
   bool Launch(const WAVEFORMATEX& format);
 
-  void Queue(CaptureBuffer& buffer) override { queued_ = &buffer; }
+  void Queue(CaptureBuffer& buffer) override { reporter_.Queue(buffer); }
   void Start() override;
   void Stop() override;
   void Close() override;
@@ -84,10 +85,8 @@ class WaveInCaptureDevice final : public CaptureDevice {
   // Copies bytes into the caller's buffer and reports them, as many
   // reports as the caller's buffer needs.
   void Deliver(const std::uint8_t* bytes, std::uint32_t size);
-  void Report(std::uint32_t bytes, CaptureEnd end);
 
-  CaptureDoneCallback callback_;
-  void* context_;
+  CaptureReporter reporter_;
   std::uint32_t frameBytes_;
   HWAVEIN device_ = nullptr;
   // Signalled by the device for every buffer it returns (CALLBACK_EVENT),
@@ -103,13 +102,8 @@ class WaveInCaptureDevice final : public CaptureDevice {
   std::thread thread_;
   std::atomic<bool> started_{false};
   std::atomic<bool> stopRequested_{false};
-  // Set before Start on the caller's thread, then only by the capture
-  // thread (from inside a report); the started_ flag orders the two.
-  CaptureBuffer* queued_ = nullptr;
-  // Capture thread only: the buffer the device fills next, and whether
-  // frames were lost since the last report.
+  // Capture thread only: the buffer the device fills next.
   std::size_t next_ = 0;
-  bool framesLost_ = false;
 };
 
 bool WaveInCaptureDevice::Launch(const WAVEFORMATEX& format) {
@@ -181,7 +175,7 @@ void WaveInCaptureDevice::Run() {
     ::WaitForSingleObject(controlEvent_, INFINITE);
   }
   if (stopRequested_.load()) {
-    Report(0, CaptureEnd::kStopped);
+    reporter_.Report(0, CaptureEnd::kStopped);
   } else if (!StartDevice()) {
     Finish(CaptureEnd::kFailed);
   } else {
@@ -232,7 +226,7 @@ void WaveInCaptureDevice::Capture() {
 
 std::size_t WaveInCaptureDevice::DeliverFilled(bool requeue, bool& failed) {
   std::size_t done = 0;
-  while (done < headers_.size() && queued_ != nullptr) {
+  while (done < headers_.size() && reporter_.queued() != nullptr) {
     WAVEHDR& header = headers_[next_];
     if ((header.dwFlags & WHDR_DONE) == 0) {
       break;
@@ -242,7 +236,7 @@ std::size_t WaveInCaptureDevice::DeliverFilled(bool requeue, bool& failed) {
     if (requeue && done == 0 && std::all_of(headers_.begin(), headers_.end(), [](const WAVEHDR& h) {
           return (h.dwFlags & WHDR_DONE) != 0;
         })) {
-      framesLost_ = true;
+      reporter_.NoteLoss();
     }
     const std::uint32_t bytes =
         std::min(header.dwBytesRecorded, header.dwBufferLength) / frameBytes_ * frameBytes_;
@@ -283,41 +277,29 @@ void WaveInCaptureDevice::Finish(CaptureEnd end) {
     const DWORD waited = ::GetTickCount() - resetAt;
     if (waited >= kResetReturnTimeoutMs) {
       // The device kept a buffer: what it held is lost.
-      framesLost_ = true;
+      reporter_.NoteLoss();
       break;
     }
     ::WaitForSingleObject(deviceEvent_, kResetReturnTimeoutMs - waited);
   }
   bool failed = false;
   DeliverFilled(false, failed);
-  Report(0, end);
+  reporter_.Report(0, end);
 }
 
 void WaveInCaptureDevice::Deliver(const std::uint8_t* bytes, std::uint32_t size) {
-  while (size > 0 && queued_ != nullptr) {
-    const std::uint32_t room = queued_->length / frameBytes_ * frameBytes_;
+  while (size > 0 && reporter_.queued() != nullptr) {
+    CaptureBuffer& buffer = *reporter_.queued();
+    const std::uint32_t room = buffer.length / frameBytes_ * frameBytes_;
     const std::uint32_t part = std::min(size, room);
     if (part == 0) {
       return;
     }
-    std::memcpy(queued_->data, bytes, part);
-    Report(part, CaptureEnd::kNone);
+    std::memcpy(buffer.data, bytes, part);
+    reporter_.Report(part, CaptureEnd::kNone);
     bytes += part;
     size -= part;
   }
-}
-
-void WaveInCaptureDevice::Report(std::uint32_t bytes, CaptureEnd end) {
-  if (queued_ == nullptr) {
-    return;
-  }
-  CaptureBuffer& buffer = *queued_;
-  queued_ = nullptr;
-  buffer.bytesRecorded = bytes;
-  buffer.framesLost = framesLost_;
-  buffer.end = end;
-  framesLost_ = false;
-  callback_(buffer, context_);
 }
 
 }  // namespace
