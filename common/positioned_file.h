@@ -17,7 +17,14 @@ class PositionedFile {
   PositionedFile(PositionedFile&& other) noexcept : handle_(other.handle_) {
     other.handle_ = kNoHandle;
   }
-  PositionedFile& operator=(PositionedFile&& other) noexcept;
+  PositionedFile& operator=(PositionedFile&& other) noexcept {
+    if (this != &other) {
+      Close();
+      handle_ = other.handle_;
+      other.handle_ = kNoHandle;
+    }
+    return *this;
+  }
   ~PositionedFile() { Close(); }
 
   explicit operator bool() const { return handle_ != kNoHandle; }

@@ -15,13 +15,23 @@
  * There is one recording per process. Start and stop may be called from any
  * thread; they are serialised against each other. If the library is unloaded,
  * or the process exits, while a recording runs, it is stopped as
- * StopRecordingWav would stop it, so the file is always finalised. A child
+ * StopRecordingWav would stop it, so the file is always finalised (Windows:
+ * see below). A child
  * made by fork() never touches its parent's recording: there, Start returns
  * ORLESK_ERROR_ALREADY_RECORDING, Stop ORLESK_ERROR_NOT_RECORDING, and exit
  * leaves the recording alone.
  *
  * No call waits on opening the file: a path that names anything but a
  * regular file (a FIFO, a device) is refused at once.
+ *
+ * On Windows (orlesk.dll) the device is the wave-input API's default one
+ * (WAVE_MAPPER) and paths are opened by their UTF-16 form. Once a recording
+ * has started the DLL stays loaded until the process ends (FreeLibrary
+ * leaves it, and the recording, in place; loading it again gives both
+ * back), because unloading would have to wait for the recorder's threads
+ * under the loader lock. A process that ends while recording leaves the
+ * file with sizes that match the audio written to it by then (all but at
+ * most its last second).
  *
  * The library prints nothing and reads no configuration of its own (alsa-lib
  * reads its usual configuration to find the "default" device).

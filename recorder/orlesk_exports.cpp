@@ -1,5 +1,7 @@
 // The exported entry points and the process's one recorder. Nothing may be
 // thrown across the C boundary.
+#include "host_path.h"
+#include "library_lifetime.h"
 #include "orlesk.h"
 #include "platform_capture_system.h"
 #include "recorder.h"
@@ -14,17 +16,23 @@ constinit orlesk::Recorder recorder{captureSystem};
 
 }  // namespace
 
-extern "C" int32_t StartRecordingWav(const char16_t* path, int32_t sampleRate,
-                                     int32_t bitsPerSample) {
+orlesk::Recorder& orlesk::ProcessRecorder() { return recorder; }
+
+extern "C" int32_t ORLESK_CALL StartRecordingWav(const OrleskPathChar* path, int32_t sampleRate,
+                                                 int32_t bitsPerSample) {
   try {
-    return recorder.Start(path, sampleRate, bitsPerSample);
+    const int32_t status = recorder.Start(common::AsUtf16(path), sampleRate, bitsPerSample);
+    if (status == ORLESK_SUCCESS) {
+      orlesk::KeepLibraryLoaded();
+    }
+    return status;
   } catch (...) {
     // Nothing was opened: the path could not be converted (no memory).
     return ORLESK_ERROR_FILE;
   }
 }
 
-extern "C" int32_t StopRecordingWav(void) {
+extern "C" int32_t ORLESK_CALL StopRecordingWav(void) {
   try {
     return recorder.Stop();
   } catch (...) {

@@ -84,6 +84,15 @@ Recorder::~Recorder() {
   Stop();
 }
 
+void Recorder::FinaliseAtProcessEnd() {
+  if (!recording_ || owner_.load() != common::CurrentProcessId()) {
+    return;
+  }
+  recording_->file.WriteWavSizes();
+  abandoned_ = recording_.release();
+  owner_.store(0);
+}
+
 bool Recorder::RecordingBelongsToAnotherProcess() const {
   const std::uint32_t owner = owner_.load();
   return owner != 0 && owner != common::CurrentProcessId();

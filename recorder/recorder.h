@@ -72,6 +72,14 @@ class Recorder {
   std::int32_t Start(const char16_t* path, std::int32_t sampleRate, std::int32_t bitsPerSample);
   std::int32_t Stop();
 
+  // For a process that is ending while its recording runs, where every
+  // other thread has already been ended (as Windows does before it tells
+  // the libraries): the device's and the writer's threads are gone, and
+  // may have left locks held, so nothing is stopped or joined. The sizes
+  // are written for the audio that reached the file, and the recording is
+  // let go of.
+  void FinaliseAtProcessEnd();
+
  private:
   static void OnCaptureDone(CaptureBuffer& buffer, void* context);
   // Whether a recording runs that another process started (this process

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# The Windows build in one command: tavrel.dll for x64 and x86 with Debian's
-# mingw-w64 compilers, every test that can run there under wine, and a zip
-# per architecture with what a Windows host needs.
+# The Windows build in one command: tavrel.dll and orlesk.dll for x64 and x86
+# with Debian's mingw-w64 compilers, every test that can run there under
+# wine, and a zip per architecture with what a Windows host needs.
 #   bash scripts/windows.sh                 both architectures
 #   bash scripts/windows.sh x86_64|i686     one of them
 # Installs what is missing first (as root on Debian 12): the posix-thread
 # mingw-w64 compilers and wine with its 32-bit half, which needs the i386
 # architecture. Never gcc-multilib: it would remove the ARM and s390x cross
 # compilers. GoogleTest is built for each architecture from
-# /usr/src/googletest. Builds go to build-windows/<arch>/ with one shared
+# /usr/src/googletest. The recorder's tests record through wine's ALSA
+# driver from the project's paced ALSA plugin, which a 32-bit wine loads
+# only as an i386 build: the plain i686 Linux cross compiler and ALSA's
+# i386 headers build it. Builds go to build-windows/<arch>/ with one shared
 # wine prefix beside them; zips to build-windows/. Warnings are errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,7 +39,8 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
 bash scripts/install-deps.sh g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
-  wine wine64 wine32:i386 libwine libwine:i386
+  wine wine64 wine32:i386 libwine libwine:i386 \
+  libasound2-dev g++-i686-linux-gnu libasound2-dev:i386 libstdc++6:i386
 finish_step install
 
 out=$PWD/build-windows
@@ -45,8 +49,19 @@ session=scripts/windows/wine-session.sh
 run=$PWD/cmake/toolchains/wine-run.sh
 mkdir -p "$out"
 
+# The paced capture device for wine's architecture.
+paced_plugin() {
+  local linux_toolchain=()
+  [[ $1 == i686 ]] && linux_toolchain=(-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/linux-i386.cmake")
+  cmake -S tests/paced_device/plugin -B "$out/$1-paced-plugin" "${linux_toolchain[@]}" \
+    -DCMAKE_BUILD_TYPE=Release -DTAVREL_WARNINGS_AS_ERRORS=ON >/dev/null
+  cmake --build "$out/$1-paced-plugin" -j "$(hardening_jobs)" >/dev/null
+  echo "$out/$1-paced-plugin/libasound_module_pcm_paced.so"
+}
+
 for arch in "${architectures[@]}"; do
   toolchain=$PWD/cmake/toolchains/mingw-$arch.cmake
+  plugin=$(paced_plugin "$arch")
   googletest=$out/$arch-googletest
   if [[ ! -f $googletest/install/lib/cmake/GTest/GTestConfig.cmake ]]; then
     cmake -S /usr/src/googletest -B "$googletest" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
@@ -56,6 +71,7 @@ for arch in "${architectures[@]}"; do
   fi
   cmake -S . -B "$out/$arch" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DTAVREL_CROSS_PREFIX="$googletest/install" -DTAVREL_WINEPREFIX="$prefix" \
+    -DORLESK_BUILD=ON -DORLESK_CAPTURE=wavein -DORLESK_WINE_PACED_PLUGIN="$plugin" \
     -DCMAKE_BUILD_TYPE=Release -DTAVREL_WARNINGS_AS_ERRORS=ON \
     -DTAVREL_BUILD_TOOLS=OFF -DTAVREL_BUILD_BENCHMARKS=OFF >/dev/null
   cmake --build "$out/$arch" -j "$(hardening_jobs)"
@@ -79,12 +95,15 @@ for arch in "${architectures[@]}"; do
   rm -rf "$check" && mkdir -p "$check"
   (cd "$check" && cmake -E tar xf "$zip")
   unpacked=$(echo "$check"/tavrel-orlesk-*)
-  "$arch-w64-mingw32-gcc-posix" -std=c11 -Wall -Wextra -Wpedantic -Werror \
-    -I "$unpacked/include" tests/packaging/consumer/c_consumer.c \
-    -L "$unpacked/lib" -ltavrel -o "$check/c_consumer.exe"
-  cp "$unpacked/bin/tavrel.dll" "$check/"
-  (cd "$check" && "$run" "$prefix" ./c_consumer.exe . | tr -d '\r') ||
-    { echo "the C consumer failed against $zip" >&2; exit 1; }
+  for library in tavrel orlesk; do
+    consumer=$([[ $library == tavrel ]] && echo tests/packaging/consumer/c_consumer.c ||
+      echo tests/windows/orlesk_c_consumer.c)
+    "$arch-w64-mingw32-gcc-posix" -std=c11 -Wall -Wextra -Wpedantic -Werror \
+      -I "$unpacked/include" "$consumer" -L "$unpacked/lib" -l$library -o "$check/$library-consumer.exe"
+    cp "$unpacked/bin/$library.dll" "$check/"
+    (cd "$check" && "$run" "$prefix" ./$library-consumer.exe . | tr -d '\r') ||
+      { echo "the C consumer of $library failed against $zip" >&2; exit 1; }
+  done
   echo "$(basename "$zip"): $(cd "$check" && cmake -E tar tf "$zip" | grep -v '/$' | sed 's|^[^/]*/||' | tr '\n' ' ')"
   finish_step "zip $arch"
 done

@@ -8,15 +8,6 @@
 
 namespace common {
 
-PositionedFile& PositionedFile::operator=(PositionedFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = kNoHandle;
-  }
-  return *this;
-}
-
 std::size_t PositionedFile::WriteAt(std::uint64_t offset, const std::uint8_t* bytes,
                                     std::size_t size) {
   const int descriptor = static_cast<int>(handle_);

@@ -16,6 +16,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "narrow_path.h"
 
@@ -67,6 +68,51 @@ bool AdoptHandle(HANDLE file, int flags, const char* mode, FileStream& stream) {
   return true;
 }
 
+// Paths that name pipes, mailslots or devices rather than files in a
+// folder: the device namespace (\\.\NAME), the NT namespace (\??\ and
+// \\?\ followed by anything but a drive or UNC\), and the pipe and mailslot
+// shares of any server (\\host\pipe\NAME), in any case and with '/' or '\'.
+bool IsDeviceNamespace(const std::wstring& path) {
+  std::wstring folded;
+  for (wchar_t unit : path) {
+    if (unit == L'/') {
+      unit = L'\\';
+    } else if (unit >= L'A' && unit <= L'Z') {
+      unit = static_cast<wchar_t>(unit - L'A' + L'a');
+    }
+    folded.push_back(unit);
+  }
+  const auto startsWith = [&folded](std::wstring_view prefix) {
+    return folded.compare(0, prefix.size(), prefix) == 0;
+  };
+  if (startsWith(L"\\\\.\\") || startsWith(L"\\??\\")) {
+    return true;
+  }
+  std::wstring unc;
+  if (startsWith(L"\\\\?\\")) {
+    const std::wstring rest = folded.substr(4);
+    if (rest.size() >= 3 && rest[1] == L':' && rest[2] == L'\\') {
+      return false;
+    }
+    if (rest.compare(0, 4, L"unc\\") != 0) {
+      return true;
+    }
+    unc = rest.substr(4);
+  } else if (startsWith(L"\\\\")) {
+    unc = folded.substr(2);
+  } else {
+    return false;
+  }
+  // server\share\...: the share decides.
+  const std::size_t shareStart = unc.find(L'\\');
+  if (shareStart == std::wstring::npos) {
+    return false;
+  }
+  const std::wstring share = unc.substr(shareStart + 1, unc.find(L'\\', shareStart + 1) -
+                                                            (shareStart + 1));
+  return share == L"pipe" || share == L"mailslot";
+}
+
 }  // namespace
 
 bool OpenFileForReading(const char16_t* path, FileStream& stream, FileIdentity& identity) {
@@ -114,6 +160,36 @@ bool CreateFileForWriting(const char16_t* path, const FileIdentity* mustNotBe, F
     return false;
   }
   return AdoptHandle(file, _O_WRONLY, "wb", stream);
+}
+
+bool CreateRegularFile(const char16_t* path, PositionedFile& file) {
+  const std::optional<std::wstring> wide = WidePath(path);
+  if (!wide) {
+    return false;
+  }
+  // The device namespace (\\.\ and \\?\GLOBALROOT: named pipes, volumes,
+  // serial ports) is refused unopened: opening a pipe connects to its
+  // server, a port may wait for a carrier. A directory is never opened.
+  const DWORD attributes = ::GetFileAttributesW(wide->c_str());
+  if (IsDeviceNamespace(*wide) ||
+      (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) {
+    return false;
+  }
+  const HANDLE handle = ::CreateFileW(wide->c_str(), GENERIC_WRITE, kShareEverything, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  // A reserved name (NUL, CON, COM1, "nul.wav") opens a device: it has no
+  // offsets to write at. An empty file is left as it is, as on POSIX.
+  LARGE_INTEGER size{};
+  if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileSizeEx(handle, &size) ||
+      (size.QuadPart > 0 && !::SetEndOfFile(handle))) {
+    ::CloseHandle(handle);
+    return false;
+  }
+  file = PositionedFile::Adopt(reinterpret_cast<std::intptr_t>(handle));
+  return true;
 }
 
 }  // namespace common

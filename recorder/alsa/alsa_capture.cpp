@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "alsa_pcm_setup.h"
+#include "capture_reporter.h"
 #include "quiet_thread.h"
 
 namespace orlesk {
@@ -34,7 +35,7 @@ constexpr std::chrono::milliseconds kSilentDeviceTimeout{2000};
 class AlsaCaptureDevice final : public CaptureDevice {
  public:
   AlsaCaptureDevice(CapturePcm capture, CaptureDoneCallback callback, void* context)
-      : capture_(std::move(capture)), callback_(callback), context_(context) {}
+      : capture_(std::move(capture)), reporter_(callback, context) {}
   ~AlsaCaptureDevice() override { Close(); }
   AlsaCaptureDevice(const AlsaCaptureDevice&) = delete;
   AlsaCaptureDevice& operator=(const AlsaCaptureDevice&) = delete;
@@ -43,7 +44,7 @@ class AlsaCaptureDevice final : public CaptureDevice {
   // std::system_error, when it cannot.
   bool Launch();
 
-  void Queue(CaptureBuffer& buffer) override { queued_ = &buffer; }
+  void Queue(CaptureBuffer& buffer) override { reporter_.Queue(buffer); }
   void Start() override;
   void Stop() override;
   void Close() override;
@@ -69,20 +70,14 @@ class AlsaCaptureDevice final : public CaptureDevice {
   void Wait(std::size_t count, int timeoutMilliseconds);
 
   CapturePcm capture_;
-  CaptureDoneCallback callback_;
-  void* context_;
+  CaptureReporter reporter_;
   int wakeDescriptor_ = -1;
   std::vector<pollfd> pollDescriptors_;  // the PCM's, then the eventfd
   std::thread thread_;
   std::atomic<bool> started_{false};
   std::atomic<bool> stopRequested_{false};
-  // Set before Start on the caller's thread, then only by the capture thread
-  // (from inside a report); the started_ flag orders the two.
-  CaptureBuffer* queued_ = nullptr;
-  // Capture thread only: bytes of whole frames in the queued buffer, and
-  // whether frames were lost since the last report.
+  // Capture thread only: bytes of whole frames in the queued buffer.
   std::uint32_t filled_ = 0;
-  bool framesLost_ = false;
 };
 
 bool AlsaCaptureDevice::Launch() {
@@ -173,7 +168,7 @@ void AlsaCaptureDevice::Capture() {
       kSilentDeviceTimeout, std::chrono::milliseconds(4 * capture_.periodMilliseconds));
   Clock::time_point lastFrames = Clock::now();
   while (!stopRequested_.load()) {
-    if (queued_ == nullptr) {
+    if (reporter_.queued() == nullptr) {
       // The report kept the buffer; nothing can be read until it is back.
       Wait(1, capture_.periodMilliseconds);
       continue;
@@ -216,7 +211,7 @@ void AlsaCaptureDevice::Drain() {
   snd_pcm_sframes_t result = snd_pcm_avail_update(capture_.pcm.get());
   auto left = std::min(static_cast<snd_pcm_uframes_t>(std::max<snd_pcm_sframes_t>(result, 0)),
                        capture_.ringFrames);
-  while (left > 0 && queued_ != nullptr) {
+  while (left > 0 && reporter_.queued() != nullptr) {
     result = ReadIntoBuffer(left);
     if (result <= 0) {
       break;
@@ -226,7 +221,9 @@ void AlsaCaptureDevice::Drain() {
   // An overrun just before the stop lost frames; any other error means the
   // device failed, whether or not capture had noticed yet.
   const bool overrun = result == -EPIPE || result == -ESTRPIPE;
-  framesLost_ = framesLost_ || overrun;
+  if (overrun) {
+    reporter_.NoteLoss();
+  }
   const bool failed = result < 0 && result != -EAGAIN && !overrun;
   Report(filled_, failed ? CaptureEnd::kFailed : CaptureEnd::kStopped);
 }
@@ -234,10 +231,11 @@ void AlsaCaptureDevice::Drain() {
 snd_pcm_sframes_t AlsaCaptureDevice::ReadIntoBuffer(snd_pcm_uframes_t frames) {
   const unsigned frameBytes = capture_.frameBytes;
   // Each report carries whole frames only: floor(length / frame) of them.
-  const std::uint32_t reportBytes = queued_->length / frameBytes * frameBytes;
+  CaptureBuffer& buffer = *reporter_.queued();
+  const std::uint32_t reportBytes = buffer.length / frameBytes * frameBytes;
   const snd_pcm_uframes_t room = (reportBytes - filled_) / frameBytes;
   const snd_pcm_sframes_t read =
-      snd_pcm_readi(capture_.pcm.get(), queued_->data + filled_, std::min(frames, room));
+      snd_pcm_readi(capture_.pcm.get(), buffer.data + filled_, std::min(frames, room));
   if (read > 0) {
     filled_ += static_cast<std::uint32_t>(read) * frameBytes;
     if (filled_ == reportBytes) {
@@ -253,7 +251,9 @@ bool AlsaCaptureDevice::Recover(snd_pcm_sframes_t error) {
   // Anything recover cannot mend (the device is gone, its server died)
   // ends capture with what the buffer already holds.
   if (snd_pcm_recover(pcm, static_cast<int>(error), 1) == 0 && snd_pcm_start(pcm) >= 0) {
-    framesLost_ = framesLost_ || error == -EPIPE || error == -ESTRPIPE;
+    if (error == -EPIPE || error == -ESTRPIPE) {
+      reporter_.NoteLoss();
+    }
     return true;
   }
   Report(filled_, CaptureEnd::kFailed);
@@ -261,17 +261,9 @@ bool AlsaCaptureDevice::Recover(snd_pcm_sframes_t error) {
 }
 
 void AlsaCaptureDevice::Report(std::uint32_t bytes, CaptureEnd end) {
-  if (queued_ == nullptr) {
-    return;
-  }
-  CaptureBuffer& buffer = *queued_;
-  queued_ = nullptr;
-  buffer.bytesRecorded = bytes;
-  buffer.framesLost = framesLost_;
-  buffer.end = end;
+  // The report may queue the buffer again at once: it starts empty.
   filled_ = 0;
-  framesLost_ = false;
-  callback_(buffer, context_);
+  reporter_.Report(bytes, end);
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 // The recording file on its own: the zero-size header, appends, and the
 // size patch, checked byte by byte and by sox.
 #include <gtest/gtest.h>
+
+#if !defined(_WIN32)
 #include <sys/resource.h>
 
 #include <csignal>
+#endif
 #include <cstdlib>
 #include <vector>
 
@@ -88,13 +91,18 @@ TEST(RecordingFileSizes, FollowTheWholeFramesAppendedAndSoxAgrees) {
   EXPECT_EQ(Le32At(bytes, 40), 3000u);
   EXPECT_EQ(AudioOf(bytes), audio);
 
+#if defined(_WIN32)
+  GTEST_SKIP() << "sox judges the file on Linux";
+#else
   if (!HaveCommand("soxi")) {
     GTEST_SKIP() << "soxi is not installed";
   }
   EXPECT_EQ(RunCommand("soxi -s " + Quoted(path) + " 2>/dev/null").output, "1500\n");
   EXPECT_EQ(RunCommand("soxi -r " + Quoted(path) + " 2>/dev/null").output, "8000\n");
+#endif
 }
 
+#if !defined(_WIN32)
 // A full disk, made with a file-size limit: writes past it fail with EFBIG
 // after writing what fits.
 TEST(RecordingFileWrites, AFailedAppendKeepsWhatFitAndTheSizesSayIt) {
@@ -119,5 +127,7 @@ TEST(RecordingFileWrites, AFailedAppendKeepsWhatFitAndTheSizesSayIt) {
   ASSERT_EQ(bytes.size(), 1044u);
   EXPECT_EQ(Le32At(bytes, 40), 1000u);
 }
+
+#endif
 
 }  // namespace

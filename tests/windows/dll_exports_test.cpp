@@ -1,15 +1,20 @@
-// tavrel.dll as a host meets it: the export table in the file holds exactly
-// ApplySpeedEffectToWav, undecorated, at ordinal 1; the DLL imports only
-// system DLLs; GetProcAddress by name, by ordinal and the import library
-// all reach one function, which works called either way.
+// The DLLs as a host meets them: the export tables in the files hold
+// exactly ApplySpeedEffectToWav at ordinal 1 (tavrel.dll), StartRecordingWav
+// at 1 and StopRecordingWav at 2 (orlesk.dll), undecorated; each imports
+// only system DLLs; GetProcAddress by name, by ordinal and the import
+// library all reach one function, which works called either way.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "pe_image.h"
+#include "orlesk.h"
 #include "tavrel.h"
 #include "test_files.h"
 #include "windows_dll.h"
@@ -26,32 +31,65 @@ std::string Lowercase(std::string text) {
   return text;
 }
 
-TEST(TavrelDll, ExportsApplySpeedEffectToWavAloneUndecoratedAtOrdinalOne) {
-  const std::optional<PeImage> image = ReadPeImage(LoadedModulePath(L"tavrel.dll"));
+struct NamedExport {
+  std::string name;
+  std::uint32_t ordinal;
+};
+
+// What each DLL exports and imports: the names and ordinals hosts look up,
+// nothing beyond the system and the C runtime (winmm for the recorder).
+struct DllContract {
+  const wchar_t* module;
+  std::string fileName;
+  std::vector<NamedExport> exports;
+  std::set<std::string> imports;
+};
+
+class DllTables : public ::testing::TestWithParam<DllContract> {};
+
+TEST_P(DllTables, ExportExactlyTheirNamesUndecoratedAtTheirOrdinals) {
+  const DllContract& dll = GetParam();
+  const std::optional<PeImage> image = ReadPeImage(LoadedModulePath(dll.module));
   ASSERT_TRUE(image.has_value());
   EXPECT_EQ(image->machine,
             sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
-  EXPECT_EQ(image->exportedModuleName, "tavrel.dll");
-  // One address, at ordinal 1, and one name for it: no decorated "@12"
-  // twin, no runtime symbol, no export by ordinal alone.
+  EXPECT_EQ(image->exportedModuleName, dll.fileName);
+  // One address per export, from ordinal 1, and one name for each: no
+  // decorated "@12" twin, no runtime symbol, no export by ordinal alone.
   EXPECT_EQ(image->ordinalBase, 1u);
-  EXPECT_EQ(image->exportedFunctionCount, 1u);
-  ASSERT_EQ(image->namedExports.size(), 1u);
-  EXPECT_EQ(image->namedExports[0].name, "ApplySpeedEffectToWav");
-  EXPECT_EQ(image->namedExports[0].ordinal, 1u);
+  EXPECT_EQ(image->exportedFunctionCount, dll.exports.size());
+  ASSERT_EQ(image->namedExports.size(), dll.exports.size());
+  for (std::size_t i = 0; i < dll.exports.size(); ++i) {
+    EXPECT_EQ(image->namedExports[i].name, dll.exports[i].name);
+    EXPECT_EQ(image->namedExports[i].ordinal, dll.exports[i].ordinal);
+  }
 }
 
-TEST(TavrelDll, ImportsOnlyTheSystemAndItsCRuntime) {
+TEST_P(DllTables, ImportOnlyTheSystemAndTheCRuntime) {
   // The C++ runtime, libgcc and winpthread are linked in: nothing of
   // mingw's has to be shipped beside the DLL.
-  const std::optional<PeImage> image = ReadPeImage(LoadedModulePath(L"tavrel.dll"));
+  const DllContract& dll = GetParam();
+  const std::optional<PeImage> image = ReadPeImage(LoadedModulePath(dll.module));
   ASSERT_TRUE(image.has_value());
   std::set<std::string> imported;
   for (const std::string& name : image->importedModules) {
     imported.insert(Lowercase(name));
   }
-  EXPECT_EQ(imported, (std::set<std::string>{"kernel32.dll", "msvcrt.dll"}));
+  EXPECT_EQ(imported, dll.imports);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    BothLibraries, DllTables,
+    ::testing::Values(
+        DllContract{L"tavrel.dll", "tavrel.dll", {{"ApplySpeedEffectToWav", 1}},
+                    {"kernel32.dll", "msvcrt.dll"}},
+        DllContract{L"orlesk.dll",
+                    "orlesk.dll",
+                    {{"StartRecordingWav", 1}, {"StopRecordingWav", 2}},
+                    {"kernel32.dll", "msvcrt.dll", "winmm.dll"}}),
+    [](const ::testing::TestParamInfo<DllContract>& param) {
+      return param.param.fileName.substr(0, param.param.fileName.find('.'));
+    });
 
 TEST(TavrelDll, NameOrdinalAndImportLibraryReachTheSameFunction) {
   const HMODULE module = ::GetModuleHandleW(L"tavrel.dll");
@@ -90,6 +128,28 @@ TEST(TavrelDll, CallsByOrdinalAndByNameGiveTheSameFile) {
   EXPECT_GT(expected.size(), 44u);
   EXPECT_EQ(ReadWholeFile(folder / "name.wav"), expected);
   EXPECT_EQ(ReadWholeFile(folder / "ordinal.wav"), expected);
+}
+
+TEST(OrleskDll, NameOrdinalAndImportLibraryReachTheSameFunctions) {
+  using StartFunction = decltype(&StartRecordingWav);
+  using StopFunction = decltype(&StopRecordingWav);
+  const HMODULE module = ::GetModuleHandleW(L"orlesk.dll");
+  ASSERT_NE(module, nullptr);
+  const auto start = Lookup<StartFunction>(module, "StartRecordingWav");
+  const auto stop = Lookup<StopFunction>(module, "StopRecordingWav");
+  ASSERT_NE(start, nullptr);
+  ASSERT_NE(stop, nullptr);
+  EXPECT_EQ(Lookup<StartFunction>(module, MAKEINTRESOURCEA(1)), start);
+  EXPECT_EQ(Lookup<StopFunction>(module, MAKEINTRESOURCEA(2)), stop);
+  EXPECT_EQ(&StartRecordingWav, start);  // through the import library
+  EXPECT_EQ(&StopRecordingWav, stop);
+  for (const char* missing : {"StartRecordingWav@12", "_StartRecordingWav@12", "StopRecordingWav@0",
+                              "_StopRecordingWav@0", "startrecordingwav"}) {
+    EXPECT_EQ(Lookup<StartFunction>(module, missing), nullptr) << missing;
+  }
+  EXPECT_EQ(Lookup<StartFunction>(module, MAKEINTRESOURCEA(3)), nullptr);
+  // Called by ordinal with nothing recording: the status says so.
+  EXPECT_EQ(Lookup<StopFunction>(module, MAKEINTRESOURCEA(2))(), ORLESK_ERROR_NOT_RECORDING);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// tavrel.dll's version resource read back as Windows reads it: the fixed
-// file and product version and their string forms are the project's
-// version, and the strings name the product and the file.
+// Each DLL's version resource read back as Windows reads it: the fixed file
+// and product version and their string forms are the project's version,
+// and the strings name the product and the file.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -13,10 +13,15 @@ namespace {
 
 using windows_test::LoadedModulePath;
 
-class VersionResource : public ::testing::Test {
+struct Product {
+  const wchar_t* fileName;
+  const wchar_t* name;
+};
+
+class VersionResource : public ::testing::TestWithParam<Product> {
  protected:
   void SetUp() override {
-    const std::wstring path = LoadedModulePath(L"tavrel.dll").wstring();
+    const std::wstring path = LoadedModulePath(GetParam().fileName).wstring();
     ASSERT_FALSE(path.empty());
     DWORD ignored = 0;
     const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
@@ -49,7 +54,7 @@ class VersionResource : public ::testing::Test {
   std::vector<unsigned char> block_;
 };
 
-TEST_F(VersionResource, FixedVersionsAreTheProjectVersion) {
+TEST_P(VersionResource, FixedVersionsAreTheProjectVersion) {
   const VS_FIXEDFILEINFO* fixed = Fixed();
   ASSERT_NE(fixed, nullptr);
   EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
@@ -62,11 +67,18 @@ TEST_F(VersionResource, FixedVersionsAreTheProjectVersion) {
   EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
 }
 
-TEST_F(VersionResource, StringsNameTheVersionTheProductAndTheFile) {
+TEST_P(VersionResource, StringsNameTheVersionTheProductAndTheFile) {
   EXPECT_EQ(String(L"FileVersion"), std::wstring(L"" PROJECT_VERSION));
   EXPECT_EQ(String(L"ProductVersion"), std::wstring(L"" PROJECT_VERSION));
-  EXPECT_EQ(String(L"ProductName"), std::wstring(L"Tavrel"));
-  EXPECT_EQ(String(L"OriginalFilename"), std::wstring(L"tavrel.dll"));
+  EXPECT_EQ(String(L"ProductName"), std::wstring(GetParam().name));
+  EXPECT_EQ(String(L"OriginalFilename"), std::wstring(GetParam().fileName));
 }
+
+INSTANTIATE_TEST_SUITE_P(BothLibraries, VersionResource,
+                         ::testing::Values(Product{L"tavrel.dll", L"Tavrel"},
+                                           Product{L"orlesk.dll", L"Orlesk"}),
+                         [](const ::testing::TestParamInfo<Product>& param) {
+                           return std::string(param.param.fileName[0] == L't' ? "tavrel" : "orlesk");
+                         });
 
 }  // namespace

@@ -290,7 +290,8 @@ snd_pcm_sframes_t PacedPcm::Transfer(const snd_pcm_channel_area_t* areas,
   }
   // alsa-lib asks only for frames that the pointer reported; the model may
   // have more by now, never fewer.
-  size = std::min<snd_pcm_uframes_t>(size, model_.arrived() - model_.consumed());
+  size = static_cast<snd_pcm_uframes_t>(
+      std::min<std::uint64_t>(size, model_.arrived() - model_.consumed()));
   // Interleaved access: channel 0's area walks whole frames.
   auto* destination = static_cast<std::uint8_t*>(areas[0].addr) + areas[0].first / 8 +
                       offset * (areas[0].step / 8);

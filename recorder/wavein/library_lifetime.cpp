@@ -1,0 +1,28 @@
+// orlesk.dll's own lifetime: pinned once it records, and told by DllMain
+// when the process is ending.
+#include "library_lifetime.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+namespace orlesk {
+
+void KeepLibraryLoaded() {
+  // Pins the module holding this function, for the rest of the process.
+  HMODULE self = nullptr;
+  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&KeepLibraryLoaded), &self);
+}
+
+}  // namespace orlesk
+
+// Runs before the C runtime's exit-time destructors. `reserved` is not null
+// when the process is ending rather than the DLL being unloaded.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_DETACH && reserved != nullptr) {
+    orlesk::ProcessRecorder().FinaliseAtProcessEnd();
+  }
+  return TRUE;
+}

@@ -1,0 +1,47 @@
+// The recording control on the fake device, as its tests set it up: a
+// recorder over a fake capture system, in a scratch folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+#include "fake_capture.h"
+#include "recorder.h"
+#include "recorder_test_support.h"
+
+namespace recorder_test {
+
+inline std::vector<std::uint8_t> Pattern(std::size_t size) {
+  std::vector<std::uint8_t> bytes(size);
+  for (std::size_t i = 0; i < size; ++i) {
+    bytes[i] = fake::PatternByte(i);
+  }
+  return bytes;
+}
+
+// A finished recording: sizes that match the file, and the device's audio.
+inline void ExpectFinishedWav(const std::filesystem::path& path, std::size_t audioBytes) {
+  const std::vector<std::uint8_t> file = test_support::ReadWholeFile(path);
+  ASSERT_EQ(file.size(), 44 + audioBytes) << path;
+  EXPECT_EQ(test_support::Le32At(file, 40), audioBytes);
+  EXPECT_EQ(test_support::Le32At(file, 4), audioBytes + 36);
+  EXPECT_EQ(AudioOf(file), Pattern(audioBytes));
+}
+
+class RecorderControl : public ::testing::Test {
+ protected:
+  std::int32_t Start(const std::filesystem::path& path, std::int32_t rate = 8000,
+                     std::int32_t bits = 16) {
+    return recorder.Start(test_support::Utf16Path(path).c_str(), rate, bits);
+  }
+  fake::FakeCaptureDevice& device() { return *fake.device; }
+
+  test_support::ScratchFolder dir;
+  fake::FakeCaptureSystem fake;
+  orlesk::Recorder recorder{fake};
+};
+
+}  // namespace recorder_test

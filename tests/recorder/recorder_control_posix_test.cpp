@@ -1,0 +1,151 @@
+// The recording control on the fake device where only POSIX systems can
+// set the scene: FIFOs and devices as paths, UTF-8 paths at the length
+// limit, fork(), and a full disk made with a file-size limit.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "orlesk.h"
+#include "recorder_control_fixture.h"
+
+namespace {
+
+using namespace recorder_test;
+using namespace test_support;
+namespace fs = std::filesystem;
+
+TEST_F(RecorderControl, AFileWhoseHeaderCannotBeWrittenIsRefusedAtStart) {
+  const fs::path path = dir / "tiny-disk.wav";
+  EXPECT_EXIT(
+      {
+        ::signal(SIGXFSZ, SIG_IGN);
+        // Room for 10 bytes: the header does not fit.
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 10;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const bool refused = Start(path) == ORLESK_ERROR_FILE && fake.closes == fake.opens &&
+                             recorder.Stop() == ORLESK_ERROR_NOT_RECORDING;
+        std::_Exit(refused ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+// A recording must be a regular file: its sizes are patched in place. Any
+// other kind is refused at once, without waiting for a FIFO's reader and
+// without writing to a device.
+TEST_F(RecorderControl, PathsThatAreNotRegularFilesAreRefusedAtOnce) {
+  const fs::path fifo = dir / "fifo.wav";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(Start(fifo), ORLESK_ERROR_FILE) << "a FIFO nobody reads";
+  {
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(Start(fifo), ORLESK_ERROR_FILE) << "a FIFO with a reader";
+    char byte = 0;
+    EXPECT_LE(::read(reader, &byte, 1), 0) << "something was written into the FIFO";
+    ::close(reader);
+  }
+  EXPECT_EQ(Start("/dev/null"), ORLESK_ERROR_FILE);
+  EXPECT_EQ(Start("/dev/full"), ORLESK_ERROR_FILE);
+  EXPECT_EQ(Start(dir.path()), ORLESK_ERROR_FILE);
+  EXPECT_EQ(fake.closes, fake.opens);
+  EXPECT_EQ(recorder.Stop(), ORLESK_ERROR_NOT_RECORDING);
+
+  ASSERT_EQ(Start(dir / "regular.wav"), ORLESK_SUCCESS);
+  EXPECT_EQ(recorder.Stop(), ORLESK_SUCCESS);
+}
+
+// A host that forks while recording: the child's calls and its exit-time
+// stop leave the parent's recording alone. Destroying the recorder in the
+// child stands for that stop; had it touched the device, it would wait for
+// a capture thread that exists only in the parent.
+TEST_F(RecorderControl, AForkedChildNeverTouchesItsParentsRecording) {
+  const fs::path path = dir / "parent.wav";
+  std::optional<orlesk::Recorder> host;
+  host.emplace(fake);
+  ASSERT_EQ(host->Start(Utf16Path(path).c_str(), 8000, 16), ORLESK_SUCCESS);
+  ASSERT_TRUE(device().Deliver(1600));
+  EXPECT_EXIT(
+      {
+        const bool leftAlone =
+            host->Stop() == ORLESK_ERROR_NOT_RECORDING &&
+            host->Start(Utf16Path(dir / "child.wav").c_str(), 8000, 16) ==
+                ORLESK_ERROR_ALREADY_RECORDING;
+        host.reset();
+        std::_Exit(leftAlone ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  ASSERT_TRUE(device().Deliver(1600));
+  EXPECT_EQ(host->Stop(), ORLESK_SUCCESS);
+  ExpectFinishedWav(path, 3200);
+  EXPECT_FALSE(fs::exists(dir / "child.wav"));
+}
+
+// A full disk, made with a file-size limit: writes past it fail with EFBIG
+// after writing what fits.
+TEST_F(RecorderControl, AFailedWriteStopsAppendingAndStopReturnsThree) {
+  const fs::path path = dir / "full.wav";
+  constexpr std::size_t kFits = 3 * 1600 + 700;
+  EXPECT_EXIT(
+      {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        const rlimit original = limit;
+        limit.rlim_cur = 44 + kFits;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        if (Start(path) != ORLESK_SUCCESS) {
+          std::_Exit(2);
+        }
+        for (int i = 0; i < 4; ++i) {
+          device().Deliver(1600);
+        }
+        // The write that fills the disk is retried at once for the rest,
+        // which fails; long after that, space comes back. The file must
+        // stay a clean prefix all the same.
+        if (!WaitForAudio(path, kFits)) {
+          std::_Exit(4);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ::setrlimit(RLIMIT_FSIZE, &original);
+        device().Deliver(1600);
+        std::_Exit(recorder.Stop() == ORLESK_ERROR_WRITE ? 0 : 3);
+      },
+      ::testing::ExitedWithCode(0), "");
+  ExpectFinishedWav(path, kFits);
+}
+
+TEST_F(RecorderControl, PathsWithoutAUsableNameAreRefusedBeforeTheDeviceOpens) {
+  EXPECT_EQ(recorder.Start(nullptr, 8000, 16), ORLESK_ERROR_FILE);
+  const char16_t unpaired[] = {u'a', 0xD800, u'b', 0};
+  EXPECT_EQ(recorder.Start(unpaired, 8000, 16), ORLESK_ERROR_FILE);
+
+  // The path buffer holds 252 bytes with the terminator: 251 UTF-8 bytes
+  // fit, 252 do not. 'é' is one UTF-16 unit but two UTF-8 bytes.
+  const std::string directory = dir.path().string() + "/";
+  ASSERT_LT(directory.size(), 200u);
+  const std::string fits = directory + std::string(251 - directory.size() - 2, 'a') + "é";
+  const std::string tooLong = directory + std::string(252 - directory.size() - 2, 'a') + "é";
+  ASSERT_EQ(fits.size(), 251u);
+  EXPECT_EQ(Start(tooLong), ORLESK_ERROR_FILE);
+  EXPECT_EQ(fake.opens, 0);
+  EXPECT_FALSE(fs::exists(tooLong));
+
+  ASSERT_EQ(Start(fits), ORLESK_SUCCESS);
+  EXPECT_EQ(recorder.Stop(), ORLESK_SUCCESS);
+  ExpectFinishedWav(fits, 0);
+}
+
+}  // namespace

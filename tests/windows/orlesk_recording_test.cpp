@@ -1,0 +1,176 @@
+// orlesk.dll recording through the wave-input API as wine provides it:
+// wine's driver reads ALSA's "default" PCM, which each CTest entry sets
+// through ALSA_CONFIG_PATH before wine starts (tests/windows/CMakeLists.txt):
+//  - NoCaptureDevice: an empty configuration, so Windows sees no input
+//    device at all;
+//  - PacedCaptureDevice: the project's paced ALSA plugin at real time,
+//    frame n holding n (16 bits: n mod 65536);
+//  - FailingCaptureDevice: the same plugin failing for good after 0.5 s.
+#include <gtest/gtest.h>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "orlesk.h"
+#include "test_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace test_support;
+using Clock = std::chrono::steady_clock;
+
+std::int32_t Start(const fs::path& path, std::int32_t rate = 8000, std::int32_t bits = 16) {
+  return StartRecordingWav(path.c_str(), rate, bits);
+}
+
+std::int32_t Start(const std::wstring& path, std::int32_t rate = 8000, std::int32_t bits = 16) {
+  return StartRecordingWav(path.c_str(), rate, bits);
+}
+
+// Checks a finished 16-bit mono recording of the paced device's counters:
+// sizes that match the file, and one unbroken run of consecutive frames
+// (wine may start a few frames into the device's stream). Returns the
+// number of frames.
+std::size_t ExpectOneRunOfFrames(const fs::path& path) {
+  const Bytes file = ReadWholeFile(path);
+  EXPECT_GE(file.size(), 44u) << path;
+  if (file.size() < 44) {
+    return 0;
+  }
+  const std::size_t audio = file.size() - 44;
+  EXPECT_EQ(Le32At(file, 4), audio + 36);
+  EXPECT_EQ(Le32At(file, 40), audio);
+  EXPECT_EQ(Le32At(file, 24), 8000u);
+  EXPECT_EQ(Le16At(file, 34), 16);
+  EXPECT_EQ(audio % 2, 0u);
+  const std::size_t frames = audio / 2;
+  std::size_t breaks = 0;
+  for (std::size_t i = 1; i < frames; ++i) {
+    const auto previous = static_cast<std::uint16_t>(Le16At(file, 44 + 2 * (i - 1)));
+    const auto current = static_cast<std::uint16_t>(Le16At(file, 44 + 2 * i));
+    breaks += static_cast<std::uint16_t>(previous + 1) != current ? 1 : 0;
+  }
+  EXPECT_EQ(breaks, 0u) << "the recording is not one run of the device's frames";
+  return frames;
+}
+
+TEST(NoCaptureDevice, StartGivesMinusTwoAndCreatesNothing) {
+  const ScratchFolder folder;
+  EXPECT_EQ(Start(folder / "none.wav"), ORLESK_ERROR_DEVICE);
+  EXPECT_FALSE(fs::exists(folder / "none.wav"));
+  EXPECT_EQ(StopRecordingWav(), ORLESK_ERROR_NOT_RECORDING);
+}
+
+TEST(PacedCaptureDevice, RecordsEveryFrameInOrderUnderANameTheAnsiCodePageCannotHold) {
+  const ScratchFolder folder;
+  const fs::path japanese = folder / L"\u65E5\u672C\u8A9E";
+  fs::create_directory(japanese);
+  const fs::path path = japanese / L"caf\u00E9 \u0416 \U0001D11E.wav";
+  ASSERT_EQ(Start(path), ORLESK_SUCCESS);
+  EXPECT_EQ(Start(folder / "second.wav"), ORLESK_ERROR_ALREADY_RECORDING);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  ASSERT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
+  EXPECT_EQ(StopRecordingWav(), ORLESK_ERROR_NOT_RECORDING);
+  EXPECT_FALSE(fs::exists(folder / "second.wav"));
+
+  // 1.5 s at 8 kHz, less what wine takes to start its stream and give or
+  // take a buffer of 100 ms.
+  const std::size_t frames = ExpectOneRunOfFrames(path);
+  EXPECT_GE(frames, 10000u);
+  EXPECT_LE(frames, 13600u);
+}
+
+TEST(PacedCaptureDevice, StopKeepsTheFramesOfTheBufferBeingFilled) {
+  // Stopped before the first 100 ms buffer is full: everything the file
+  // holds comes from the buffer that reset hands back partly filled.
+  const ScratchFolder folder;
+  const fs::path path = folder / "short.wav";
+  ASSERT_EQ(Start(path), ORLESK_SUCCESS);
+  std::this_thread::sleep_for(std::chrono::milliseconds(80));
+  ASSERT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
+  const std::size_t frames = ExpectOneRunOfFrames(path);
+  EXPECT_GT(frames, 0u);
+  EXPECT_LT(frames, 800u);
+}
+
+TEST(PacedCaptureDevice, PathsThatAreNotRegularFilesGiveMinusThreeAndTouchNothing) {
+  const ScratchFolder folder;
+  // A named pipe with a server waiting: the recorder must not connect,
+  // whichever way the path spells it.
+  const std::wstring pipeName = L"\\\\.\\pipe\\orlesk-recording-test";
+  const HANDLE pipe = ::CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_INBOUND,
+                                         PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 0, 4096, 0, nullptr);
+  ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+  for (const wchar_t* spelling :
+       {pipeName.c_str(), L"//./PIPE/orlesk-recording-test", L"\\\\?\\pipe\\orlesk-recording-test",
+        L"\\\\localhost\\pipe\\orlesk-recording-test",
+        L"\\\\?\\UNC\\localhost\\pipe\\orlesk-recording-test"}) {
+    EXPECT_EQ(Start(std::wstring(spelling)), ORLESK_ERROR_FILE);
+  }
+  EXPECT_FALSE(::ConnectNamedPipe(pipe, nullptr));
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_PIPE_LISTENING))
+      << "a client connected to the pipe";
+  ::CloseHandle(pipe);
+
+  for (const std::wstring& device : {std::wstring(L"NUL"), std::wstring(L"CON"),
+                                     std::wstring(L"\\\\.\\NUL")}) {
+    EXPECT_EQ(Start(device), ORLESK_ERROR_FILE) << std::string(device.begin(), device.end());
+  }
+  EXPECT_EQ(Start(folder.path()), ORLESK_ERROR_FILE) << "a folder";
+  EXPECT_EQ(Start(folder / "missing" / "x.wav"), ORLESK_ERROR_FILE);
+
+  // 251 bytes of UTF-8 fit the path buffer with its terminator, 252 do not
+  // ('\u00E9' is one UTF-16 unit, two UTF-8 bytes).
+  const std::wstring directory = folder.path().wstring() + L"\\";
+  const std::size_t directoryBytes = fs::path(directory).u8string().size();
+  ASSERT_LT(directoryBytes, 200u);
+  const std::wstring fits = directory + std::wstring(251 - directoryBytes - 2, L'a') + L"\u00E9";
+  const std::wstring tooLong = directory + std::wstring(252 - directoryBytes - 2, L'a') + L"\u00E9";
+  EXPECT_EQ(Start(tooLong), ORLESK_ERROR_FILE);
+  EXPECT_FALSE(fs::exists(tooLong));
+  EXPECT_EQ(StopRecordingWav(), ORLESK_ERROR_NOT_RECORDING);
+
+  // Depths the device cannot record are refused before the file is made.
+  EXPECT_EQ(Start(folder / "twelve.wav", 8000, 12), ORLESK_ERROR_DEVICE);
+  EXPECT_FALSE(fs::exists(folder / "twelve.wav"));
+
+  ASSERT_EQ(Start(fits), ORLESK_SUCCESS);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
+  EXPECT_GT(ExpectOneRunOfFrames(fits), 0u);
+}
+
+TEST(FailingCaptureDevice, StopReturnsFourPromptlyWithTheFramesCapturedBeforeTheFailure) {
+  const ScratchFolder folder;
+  const fs::path path = folder / "failed.wav";
+  ASSERT_EQ(Start(path), ORLESK_SUCCESS);
+  // The device fails half a second in. Stopped 1.5 s later, it has been
+  // silent for over a second before the stop (and had it been later, the
+  // capture thread would have given up on it 2 s after its last buffer).
+  std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+  const Clock::time_point stopping = Clock::now();
+  EXPECT_EQ(StopRecordingWav(), ORLESK_ERROR_AUDIO_LOST);
+  EXPECT_LT(Clock::now() - stopping, std::chrono::seconds(1));
+  const std::size_t frames = ExpectOneRunOfFrames(path);
+  EXPECT_GT(frames, 0u);
+  EXPECT_LE(frames, 4000u);
+
+  // The next recording opens the device afresh, and it delivers again.
+  const fs::path next = folder / "next.wav";
+  ASSERT_EQ(Start(next), ORLESK_SUCCESS);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
+  EXPECT_GT(ExpectOneRunOfFrames(next), 0u);
+}
+
+}  // namespace
