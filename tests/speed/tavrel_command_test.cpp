@@ -3,6 +3,7 @@
 // the destination's folder.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -217,6 +218,20 @@ TEST_F(TavrelCommand, RemovesItsCopyWhenInterruptedOrTerminated) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
     EXPECT_EQ(Entries(), (std::set<std::string>{"in.wav", "listed.wav"}));
   }
+}
+
+// The command looks at the source before the library does; a FIFO that no
+// process writes must not make that look wait. The library then reads it
+// as empty.
+TEST_F(TavrelCommand, AFifoSourceWithoutAWriterEndsAtOnce) {
+  const fs::path fifo = folder_ / "fifo.wav";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const CommandResult outcome =
+      RunCommand("timeout 10 " + std::string(TAVREL_COMMAND) + " " + Quoted(fifo) + " " + out_ +
+                 " 150 2>&1");
+  EXPECT_EQ(outcome.exitCode, 1) << outcome.output;
+  EXPECT_NE(outcome.output.find("shorter than a 44-byte WAV header"), std::string::npos)
+      << outcome.output;
 }
 
 TEST_F(TavrelCommand, RejectsBadUsageWithExitCodeTwo) {

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <charconv>
-#include <cmath>
 #include <limits>
 #include <string>
 
@@ -18,20 +17,14 @@ bool IsDigits(std::string_view text) {
 }  // namespace
 
 std::optional<std::int32_t> ParseDecimalInt32(std::string_view text) {
-  const bool negative = !text.empty() && text.front() == '-';
-  const std::string_view digits = negative ? text.substr(1) : text;
-  if (!IsDigits(digits)) {
+  // from_chars takes base 10 only, an optional '-' and no '+', space or
+  // prefix, and says when the value leaves the type's range.
+  std::int32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 10);
+  if (error != std::errc() || end != text.data() + text.size()) {
     return std::nullopt;
   }
-  std::uint64_t magnitude = 0;
-  const auto [end, error] =
-      std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, 10);
-  const std::uint64_t limit = negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1;
-  if (error != std::errc() || end != digits.data() + digits.size() || magnitude > limit) {
-    return std::nullopt;
-  }
-  const auto value = static_cast<std::int64_t>(magnitude);
-  return static_cast<std::int32_t>(negative ? -value : value);
+  return value;
 }
 
 std::optional<double> ParseDecimalNumber(std::string_view text) {
@@ -43,7 +36,8 @@ std::optional<double> ParseDecimalNumber(std::string_view text) {
   double value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value,
                                             std::chars_format::fixed);
-  if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+  // Digits alone cannot spell inf or nan; too many overflow with an error.
+  if (error != std::errc() || end != text.data() + text.size()) {
     return std::nullopt;
   }
   return value;

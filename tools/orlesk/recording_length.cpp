@@ -8,20 +8,18 @@
 #include <array>
 #include <cmath>
 
+#include "wav_fields.h"
+
 namespace orlesk_tool {
 
 namespace {
 
-constexpr std::uint64_t kHeaderBytes = 44;
-// The data size field, and the RIFF size (data + 36) beside it, are 32-bit.
-constexpr std::uint64_t kMaxDataBytes = 0xFFFFFFFFu - 36;
+using tool_support::kWavHeaderSize;
 
-// Writes a 32-bit little-endian value at `offset`, byte by byte.
-bool WriteLe32At(int descriptor, off_t offset, std::uint64_t value) {
-  std::array<unsigned char, 4> bytes{};
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    bytes[i] = static_cast<unsigned char>(value >> (8 * i));
-  }
+// Writes a 32-bit little-endian value at `offset`.
+bool WriteLe32At(int descriptor, off_t offset, std::uint32_t value) {
+  std::array<std::uint8_t, 4> bytes{};
+  tool_support::WriteLe32(bytes.data(), value);
   return ::pwrite(descriptor, bytes.data(), bytes.size(), offset) ==
          static_cast<ssize_t>(bytes.size());
 }
@@ -38,7 +36,7 @@ std::optional<RecordingLength> LengthOf(double seconds, std::int32_t rate, std::
     why = "is shorter than one frame";
     return std::nullopt;
   }
-  if (frames > static_cast<double>(kMaxDataBytes / length.frameBytes)) {
+  if (frames > static_cast<double>(tool_support::kMaxWavDataSize / length.frameBytes)) {
     why = "is longer than a WAV file's 32-bit sizes can hold at this rate and depth";
     return std::nullopt;
   }
@@ -52,12 +50,14 @@ bool CutRecordingTo(const std::string& path, const RecordingLength& length) {
     return false;
   }
   struct stat status {};
-  const std::uint64_t wanted = kHeaderBytes + length.dataBytes();
+  const std::uint64_t wanted = kWavHeaderSize + length.dataBytes();
   bool done = ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
   if (done && static_cast<std::uint64_t>(status.st_size) > wanted) {
     done = ::ftruncate(descriptor, static_cast<off_t>(wanted)) == 0 &&
-           WriteLe32At(descriptor, 4, length.dataBytes() + 36) &&
-           WriteLe32At(descriptor, 40, length.dataBytes());
+           WriteLe32At(descriptor, 4,
+                       static_cast<std::uint32_t>(length.dataBytes() +
+                                                  tool_support::kRiffSizeOverData)) &&
+           WriteLe32At(descriptor, 40, static_cast<std::uint32_t>(length.dataBytes()));
   }
   return ::close(descriptor) == 0 && done;
 }

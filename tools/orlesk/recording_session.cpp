@@ -9,13 +9,14 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "wav_fields.h"
+
 namespace orlesk_tool {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::int64_t kHeaderBytes = 44;
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
 // How often a timed recording looks at the file's length.
 constexpr auto kLengthCheckInterval = std::chrono::milliseconds(20);
@@ -38,7 +39,8 @@ std::int64_t RecordedBytes(const std::string& path) {
   if (::stat(path.c_str(), &status) != 0) {
     return 0;
   }
-  return std::max<std::int64_t>(0, status.st_size - kHeaderBytes);
+  return std::max<std::int64_t>(
+      0, status.st_size - static_cast<std::int64_t>(tool_support::kWavHeaderSize));
 }
 
 void DrawProgress(double elapsedSeconds, std::int64_t bytes) {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "little_endian.h"
+#include "wav_fields.h"
 
 namespace tavrel_tool {
 
@@ -15,15 +15,13 @@ namespace {
 
 constexpr std::size_t kCopyBlockSize = std::size_t{1} << 18;
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 std::string Failure(const std::string& what, int error) {
   return what + ": " + std::strerror(error);
 }
 
-using CanonicalHeader = std::array<std::uint8_t, kCanonicalHeaderSize>;
+using tool_support::WriteLe16;
+using tool_support::WriteLe32;
+using CanonicalHeader = std::array<std::uint8_t, tool_support::kWavHeaderSize>;
 
 // The 44-byte header of `layout`'s format with the source's own field
 // values, even where they disagree with each other: the library is to see
@@ -31,13 +29,13 @@ using CanonicalHeader = std::array<std::uint8_t, kCanonicalHeaderSize>;
 CanonicalHeader ComposeHeader(const WavLayout& layout) {
   const WavFormat& format = layout.format;
   // Sizes too large for the 32-bit fields saturate, as the library's do.
-  const auto dataSize =
-      static_cast<std::uint32_t>(std::min<std::uint64_t>(layout.dataSize, 0xFFFFFFFFu - 36));
+  const auto dataSize = static_cast<std::uint32_t>(
+      std::min<std::uint64_t>(layout.dataSize, tool_support::kMaxWavDataSize));
   CanonicalHeader header{};
   std::memcpy(&header[0], "RIFF", 4);
-  WriteLe32(&header[4], dataSize + 36);
+  WriteLe32(&header[4], dataSize + tool_support::kRiffSizeOverData);
   std::memcpy(&header[8], "WAVEfmt ", 8);
-  WriteLe32(&header[16], 16);
+  WriteLe32(&header[16], kPlainFormatSize);
   WriteLe16(&header[20], kFormatPcm);
   WriteLe16(&header[22], format.channels);
   WriteLe32(&header[24], format.sampleRate);
@@ -57,7 +55,7 @@ std::optional<std::string> WriteCanonicalCopy(const std::filesystem::path& sourc
   if (std::fwrite(header.data(), 1, header.size(), out) != header.size()) {
     return Failure("writing the copy failed", errno);
   }
-  const std::unique_ptr<std::FILE, FileCloser> in(std::fopen(source.c_str(), "rbe"));
+  const File in(std::fopen(source.c_str(), "rbe"));
   if (!in || ::fseeko(in.get(), static_cast<off_t>(layout.dataOffset), SEEK_SET) != 0) {
     return Failure("reading the source failed", errno);
   }

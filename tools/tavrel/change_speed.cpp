@@ -23,13 +23,16 @@ using tool_support::kExitFailure;
 using tool_support::kExitSuccess;
 using tool_support::kExitUsage;
 
-// Runs the library on `input` (the source or its copy) and reports. Both
-// paths are known to be UTF-8.
-int CallLibrary(const SpeedChange& change, const std::string& input, const WavReading& source) {
-  const std::u16string wideInput = tool_support::Utf16Argument(input).value();
-  const std::u16string wideDestination = tool_support::Utf16Argument(change.destination).value();
-  const std::int32_t status =
-      ApplySpeedEffectToWav(wideInput.c_str(), wideDestination.c_str(), change.speed);
+// The change's paths as the library takes them.
+struct WidePaths {
+  std::u16string source;
+  std::u16string destination;
+};
+
+// Runs the library from `input` (the source or its copy) and reports.
+int CallLibrary(const SpeedChange& change, const std::u16string& input,
+                const std::u16string& destination, const WavReading& source) {
+  const std::int32_t status = ApplySpeedEffectToWav(input.c_str(), destination.c_str(), change.speed);
   if (status != TAVREL_SUCCESS) {
     std::fprintf(stderr, "tavrel: '%s' -> '%s': %s\n", change.source.c_str(),
                  change.destination.c_str(), TavrelStatusMessage(status));
@@ -75,7 +78,8 @@ void WarnIfNotCanonical(const SpeedChange& change, const WavReading& reading) {
   }
 }
 
-int ChangeSpeedThroughCopy(const SpeedChange& change, const WavReading& reading) {
+int ChangeSpeedThroughCopy(const SpeedChange& change, const WidePaths& paths,
+                           const WavReading& reading) {
   // The library refuses to overwrite its own source, but it is about to be
   // given the copy as its source.
   std::error_code unknown;
@@ -108,26 +112,30 @@ int ChangeSpeedThroughCopy(const SpeedChange& change, const WavReading& reading)
   std::printf("%s: read 'data' %s\n", change.source.c_str(),
               LayoutDifferences(reading.layout).c_str());
   std::fflush(stdout);
-  return CallLibrary(change, copy.path().string(), reading);
+  // The copy's name is the destination's folder (UTF-8) and ASCII.
+  return CallLibrary(change, tool_support::Utf16Argument(copy.path().string()).value(),
+                     paths.destination, reading);
 }
 
 }  // namespace
 
 int ChangeSpeed(const SpeedChange& change) {
-  if (!tool_support::Utf16Argument(change.source) ||
-      !tool_support::Utf16Argument(change.destination)) {
+  std::optional<std::u16string> source = tool_support::Utf16Argument(change.source);
+  std::optional<std::u16string> destination = tool_support::Utf16Argument(change.destination);
+  if (!source || !destination) {
     std::fprintf(stderr, "tavrel: paths must be valid UTF-8\n");
     return kExitUsage;
   }
+  const WidePaths paths{std::move(*source), std::move(*destination)};
   const WavReading reading = ReadWavLayout(change.source);
   if (change.asIs) {
     WarnIfNotCanonical(change, reading);
-    return CallLibrary(change, change.source, reading);
+    return CallLibrary(change, paths.source, paths.destination, reading);
   }
   switch (reading.outcome) {
     case WavReading::Outcome::kUnopenable:
       // The library says which of its reasons applies.
-      return CallLibrary(change, change.source, reading);
+      return CallLibrary(change, paths.source, paths.destination, reading);
     case WavReading::Outcome::kNotWav: return Refuse(change, "is " + reading.what, 16);
     case WavReading::Outcome::kLayout: break;
   }
@@ -138,9 +146,9 @@ int ChangeSpeed(const SpeedChange& change) {
   // Below speed 1 the library refuses before it touches any file: no copy
   // is worth making.
   if (IsCanonical(reading.layout) || change.speed < 1) {
-    return CallLibrary(change, change.source, reading);
+    return CallLibrary(change, paths.source, paths.destination, reading);
   }
-  return ChangeSpeedThroughCopy(change, reading);
+  return ChangeSpeedThroughCopy(change, paths, reading);
 }
 
 }  // namespace tavrel_tool

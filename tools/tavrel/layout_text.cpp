@@ -85,7 +85,7 @@ std::string LayoutDifferences(const WavLayout& layout) {
   }
   if (layout.format.formatTag == kFormatExtensible) {
     phrases.push_back("after a WAVE_FORMAT_EXTENSIBLE 'fmt ' chunk");
-  } else if (layout.format.chunkSize != 16) {
+  } else if (layout.format.chunkSize != kPlainFormatSize) {
     phrases.push_back("after a 'fmt ' chunk of " + Bytes(layout.format.chunkSize));
   }
   if (layout.dataSizeUnknown) {

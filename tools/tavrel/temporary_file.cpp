@@ -97,12 +97,11 @@ TemporaryFile::TemporaryFile(const std::filesystem::path& folder) {
   std::memcpy(pendingPath.data(), name.c_str(), name.size() + 1);
   pathIsPending = 1;
   InstallHandlers();
-  created_ = true;
   path_ = name;
 }
 
 TemporaryFile::~TemporaryFile() {
-  if (!created_) {
+  if (!created()) {
     return;
   }
   if (stream_ != nullptr) {

@@ -17,7 +17,7 @@ class TemporaryFile {
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-  bool created() const { return created_; }
+  bool created() const { return !path_.empty(); }
   int error() const { return error_; }
   const std::filesystem::path& path() const { return path_; }
   // Open for writing until Close().
@@ -28,7 +28,6 @@ class TemporaryFile {
  private:
   std::filesystem::path path_;
   std::FILE* stream_ = nullptr;
-  bool created_ = false;
   int error_ = 0;
 };
 

@@ -1,6 +1,8 @@
 #include "wav_layout.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -10,40 +12,38 @@
 #include <optional>
 #include <utility>
 
-#include "little_endian.h"
+#include "wav_fields.h"
 
 namespace tavrel_tool {
 
 namespace {
 
+using tool_support::ReadLe16;
+using tool_support::ReadLe32;
+using tool_support::ReadLe64;
+
 constexpr std::uint32_t kSizePlaceholder = 0xFFFFFFFFu;
 constexpr std::uint64_t kChunkHeaderSize = 8;
-constexpr std::uint32_t kPlainFormatSize = 16;
 constexpr std::uint32_t kExtensibleFormatSize = 40;
 // Every standard WAVE_FORMAT_EXTENSIBLE subformat GUID is its 2-byte format
 // tag followed by these 14 bytes.
 constexpr std::array<std::uint8_t, 14> kSubformatGuidTail = {
     0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 bool IsTag(const std::uint8_t* bytes, const char* tag) {
   return std::memcmp(bytes, tag, std::strlen(tag)) == 0;
 }
 
+bool IsPrintable(std::uint8_t c) { return c >= 0x20 && c < 0x7F; }
+
 // RIFF chunk ids are four printable ASCII characters.
-bool LooksLikeChunkId(const std::uint8_t* id) {
-  return std::all_of(id, id + 4, [](std::uint8_t c) { return c >= 0x20 && c < 0x7F; });
-}
+bool LooksLikeChunkId(const std::uint8_t* id) { return std::all_of(id, id + 4, IsPrintable); }
 
 // "LIST", "cue" for "cue ", "?" in place of a byte that cannot be shown.
 std::string ChunkName(const std::uint8_t* id) {
   std::string name;
   for (int i = 0; i < 4; ++i) {
-    name += (id[i] >= 0x20 && id[i] < 0x7F) ? static_cast<char>(id[i]) : '?';
+    name += IsPrintable(id[i]) ? static_cast<char>(id[i]) : '?';
   }
   name.erase(name.find_last_not_of(' ') + 1);
   return name;
@@ -267,9 +267,24 @@ std::uint64_t ChunkWalk::NextChunk(std::uint64_t body, std::uint64_t length) {
 }  // namespace
 
 WavReading ReadWavLayout(const std::filesystem::path& path) {
-  const File file(std::fopen(path.c_str(), "rbe"));
+  // Only a regular file is walked; anything else goes to the library as it
+  // is. It is not even opened (a FIFO's writer would see its reader come
+  // and go), and the open that follows never waits (on a FIFO put there
+  // meanwhile).
   struct stat status {};
-  if (!file || ::fstat(::fileno(file.get()), &status) != 0 || !S_ISREG(status.st_mode)) {
+  if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    return {};
+  }
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0) {
+    return {};
+  }
+  const File file(::fdopen(descriptor, "rb"));
+  if (!file) {
+    ::close(descriptor);
+    return {};
+  }
+  if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
     return {};
   }
   return ChunkWalk(file.get(), static_cast<std::uint64_t>(status.st_size)).Run();
@@ -277,7 +292,7 @@ WavReading ReadWavLayout(const std::filesystem::path& path) {
 
 bool IsCanonical(const WavLayout& layout) {
   return !layout.rf64 && layout.format.chunkSize == kPlainFormatSize &&
-         layout.format.formatTag == kFormatPcm && layout.dataOffset == kCanonicalHeaderSize &&
+         layout.format.formatTag == kFormatPcm && layout.dataOffset == tool_support::kWavHeaderSize &&
          layout.chunksBeforeData.count == 0 && layout.BytesAfterData() == 0;
 }
 

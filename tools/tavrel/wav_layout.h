@@ -6,14 +6,17 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace tavrel_tool {
 
-// The plain layout the library reads: a 16-byte 'fmt ' chunk, then 'data'.
-inline constexpr std::uint64_t kCanonicalHeaderSize = 44;
+// The plain layout the library reads (tool_support::kWavHeaderSize bytes):
+// a 'fmt ' chunk of this size, then 'data'.
+inline constexpr std::uint32_t kPlainFormatSize = 16;
 
 inline constexpr std::uint16_t kFormatPcm = 0x0001;
 inline constexpr std::uint16_t kFormatExtensible = 0xFFFE;
@@ -30,6 +33,12 @@ struct WavFormat {
   std::uint16_t blockAlign;
   std::uint16_t bitsPerSample;  // for an extensible file, the container width
 };
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+// A stream that closes itself.
+using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // Chunks named in a file's description; past this many they are only counted.
 inline constexpr std::size_t kNamedChunksAtMost = 8;

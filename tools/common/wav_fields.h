@@ -1,11 +1,19 @@
-// Little-endian fields of RIFF files, read and written byte by byte so the
-// command is right on any host. The command sees only the libraries' public
-// headers, so it keeps these few lines of its own.
+// The few facts about WAV files both commands need beside the libraries:
+// the canonical header's size, how large its 32-bit sizes can get, and
+// little-endian fields read and written byte by byte so the commands are
+// right on any host. The commands see only the libraries' public headers,
+// so they keep these lines of their own.
 #pragma once
 
 #include <cstdint>
 
-namespace tavrel_tool {
+namespace tool_support {
+
+// The canonical header: RIFF, fmt and data chunk headers, 44 bytes.
+inline constexpr std::uint64_t kWavHeaderSize = 44;
+// The RIFF size is the data size + 36; both fields are 32-bit.
+inline constexpr std::uint32_t kRiffSizeOverData = 36;
+inline constexpr std::uint32_t kMaxWavDataSize = 0xFFFFFFFFu - kRiffSizeOverData;
 
 inline std::uint16_t ReadLe16(const std::uint8_t* bytes) {
   return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
@@ -29,4 +37,4 @@ inline void WriteLe32(std::uint8_t* bytes, std::uint32_t value) {
   WriteLe16(bytes + 2, value >> 16);
 }
 
-}  // namespace tavrel_tool
+}  // namespace tool_support
