@@ -89,7 +89,6 @@ class StretchPositions {
   // exceed what Allocate made room for.
   void ComputeUpTo(std::uint32_t count);
 
-  std::int32_t speed() const { return speed_; }
   // The input frame at or before output frame i's position.
   std::uint32_t FrameAt(std::uint32_t i) const { return frames_[i]; }
   // How far past that frame the position lies, in [0, 1).

@@ -1,28 +1,23 @@
 #include "output_gather.h"
 
 #include <algorithm>
-#include <new>
+
+#include "cache_lines.h"
 
 namespace tavrel {
 
-namespace {
-
-// The kernel copies between a buffer and the file system's pages fastest
-// when both sit at the same offset within a cache line. The file's bytes
-// lie 44 bytes (the header) off the lines of their pages, so each byte is
-// placed in the buffer at the offset within a line that it has in the file.
-constexpr std::size_t kLine = 64;
-
-}  // namespace
-
+// The file's bytes lie 44 bytes (the header) off the cache lines of their
+// pages, so each byte is placed in the buffer at the offset within a line
+// that it has in the file: the buffer starts on a line, and its bytes
+// start where the next file byte lies in one.
 bool OutputGather::Allocate(std::size_t bytes) {
-  storage_.reset(new (std::nothrow) std::uint8_t[bytes + 2 * kLine]);
-  if (!storage_) {
+  LineBuffer buffer = AllocateOnLine(bytes + kCacheLine);
+  if (!buffer.storage) {
     return false;
   }
-  const auto address = reinterpret_cast<std::uintptr_t>(storage_.get());
-  buffer_ = storage_.get() + (kLine - address % kLine) % kLine;
-  capacity_ = bytes + kLine;
+  storage_ = std::move(buffer.storage);
+  buffer_ = buffer.at;
+  capacity_ = bytes + kCacheLine;
   start_ = 0;
   filled_ = 0;
   handedOn_ = 0;
@@ -41,7 +36,7 @@ bool OutputGather::Flush() {
   // After a failed append the file's end is unknown: nothing more is added.
   failed_ = failed_ || (bytes > 0 && !destination_.Append(buffer_ + start_, bytes));
   handedOn_ += bytes;
-  start_ = static_cast<std::size_t>(handedOn_ % kLine);
+  start_ = static_cast<std::size_t>(handedOn_ % kCacheLine);
   filled_ = start_;
   return !failed_;
 }

@@ -7,7 +7,6 @@
 // input samples from its first frame's position, and its next samples among
 // the 8 after those: two loads and two lane permutations fetch them all,
 // where a gather would take a load per sample.
-#include <algorithm>
 #include <cstring>
 
 #include "resample_kernels.h"
@@ -108,15 +107,6 @@ TAVREL_AVX2 __m256i InterpolateInDouble(__m256i difference, __m256i base, const 
 }
 
 // The 8 samples of one group, written as kWidth little-endian bytes each.
-// The positions of a block, read into locals: the output is written as
-// bytes, which could alias anything, so fields would be read again after
-// every store.
-struct PositionTables {
-  const std::uint32_t* frameAt;
-  const double* fraction;
-  const float* singleFraction;
-};
-
 template <unsigned kWidth, unsigned kChannels>
 TAVREL_AVX2 void StretchGroup(__m256i cur, __m256i nxt, const PositionTables& positions,
                               std::uint32_t frame, std::uint8_t* out) {
@@ -276,9 +266,9 @@ struct Kernels {
 std::uint32_t ShrinkFramesAvx2(const std::uint8_t* input, std::uint32_t frames,
                                std::uint32_t blockAlign, const FramePicks& picks,
                                std::uint32_t first, std::uint32_t end, std::uint8_t* output) {
-  // 8 output frames come from a window of 16 input frames, which holds them
-  // all as long as 7 steps of speed / 100 frames stay within 15 frames.
-  if (blockAlign != 4 || picks.speed() > 214) {
+  // 8 output frames come from a window of 16 input frames.
+  static_assert(MaxShrinkSpeed(8) == 214);
+  if (blockAlign != 4 || picks.speed() > MaxShrinkSpeed(8)) {
     return first;
   }
   return ShrinkFourByteFrames(input, frames, picks.frames(), first, end, output);

@@ -19,12 +19,6 @@ namespace {
 
 constexpr std::uint32_t kGroupSamples = 16;
 
-struct PositionTables {
-  const std::uint32_t* frameAt;
-  const double* fraction;
-  const float* singleFraction;
-};
-
 // 16 samples of kWidth bytes from `at` as 32-bit lanes: unsigned for 8 bits,
 // sign-extended otherwise.
 template <unsigned kWidth>
@@ -238,9 +232,9 @@ struct Kernels {
 std::uint32_t ShrinkFramesAvx512(const std::uint8_t* input, std::uint32_t frames,
                                  std::uint32_t blockAlign, const FramePicks& picks,
                                  std::uint32_t first, std::uint32_t end, std::uint8_t* output) {
-  // 16 output frames come from a window of 32 input frames, which holds
-  // them all as long as 15 steps of speed / 100 frames stay within 31.
-  if (blockAlign != 4 || picks.speed() > 206) {
+  // 16 output frames come from a window of 32 input frames.
+  static_assert(MaxShrinkSpeed(16) == 206);
+  if (blockAlign != 4 || picks.speed() > MaxShrinkSpeed(16)) {
     return first;
   }
   return ShrinkFourByteFrames(input, frames, picks.frames(), first, end, output);

@@ -3,7 +3,7 @@
 // samples without padding; each kernel gives exactly the bytes of the
 // portable code, with the same IEEE operations in the same order, one
 // rounding each, no fused multiply-add. Shrinking: 4-byte frames (16-bit
-// stereo, 32-bit mono) up to speed 200.
+// stereo, 32-bit mono) up to speed 206 or 214 (MaxShrinkSpeed).
 #pragma once
 
 #include <algorithm>
@@ -38,6 +38,23 @@ std::uint32_t ShrinkFramesAvx2(const std::uint8_t* input, std::uint32_t frames,
 std::uint32_t ShrinkFramesAvx512(const std::uint8_t* input, std::uint32_t frames,
                                  std::uint32_t blockAlign, const FramePicks& picks,
                                  std::uint32_t first, std::uint32_t end, std::uint8_t* output);
+
+// A block's positions, read into locals: the output is written as bytes,
+// which could alias anything, so fields would be read again after every
+// store.
+struct PositionTables {
+  const std::uint32_t* frameAt;
+  const double* fraction;
+  const float* singleFraction;
+};
+
+// The highest speed at which a shrink kernel taking `group` output frames
+// from a window of 2 × group input frames always finds them there: the
+// group's last pick lies (group - 1) steps of speed / 100 frames past its
+// first, which must stay within 2 × group - 1 frames.
+constexpr std::int32_t MaxShrinkSpeed(std::int32_t group) {
+  return (2 * group - 1) * 100 / (group - 1);
+}
 
 // The kernels take a group of output frames at a time, reading a window of
 // samples from one frame past the group's first position: `loadedBytes`

@@ -7,14 +7,13 @@
 
 #include "file_streams.h"
 #include "open_files.h"
+#include "cache_lines.h"
 #include "tavrel.h"
 #include "wav_conversion.h"
 
 namespace tavrel {
 
 namespace {
-
-constexpr std::size_t kLine = 64;
 
 // The source's stream buffer, no larger than the file (a voice clip of a
 // few kilobytes is read with one read). Blocks are read through it, so a
@@ -32,7 +31,7 @@ std::int32_t ApplySpeedEffect(const char16_t* source, const char16_t* destinatio
     return TAVREL_ERROR_SPEED;
   }
   // Declared before the streams so that it outlives them.
-  std::unique_ptr<std::uint8_t[]> sourceBuffer;
+  LineBuffer sourceBuffer;
 
   common::FileStream input;
   common::FileIdentity sourceIdentity;
@@ -47,11 +46,9 @@ std::int32_t ApplySpeedEffect(const char16_t* source, const char16_t* destinatio
   // On a cache line, like the file's pages it is filled from: the kernel's
   // copy is fastest so.
   const std::size_t bufferBytes = SourceBufferBytes(sourceBytes);
-  sourceBuffer.reset(new (std::nothrow) std::uint8_t[bufferBytes + kLine]);
-  if (sourceBuffer) {
-    const auto address = reinterpret_cast<std::uintptr_t>(sourceBuffer.get());
-    input.UseBuffer(reinterpret_cast<char*>(sourceBuffer.get() + (kLine - address % kLine) % kLine),
-                    bufferBytes);
+  sourceBuffer = AllocateOnLine(bufferBytes);
+  if (sourceBuffer.storage) {
+    input.UseBuffer(reinterpret_cast<char*>(sourceBuffer.at), bufferBytes);
   }
 
   FileSource from(input.get());

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "block_resampling.h"
+#include "cache_lines.h"
 #include "output_gather.h"
 #include "tavrel.h"
 #include "wav_header.h"
@@ -27,18 +28,14 @@ using Bytes = std::unique_ptr<std::uint8_t[]>;
 // lies, within a cache line, where its frames lie in the file: 44 bytes
 // (the header) past a line. Copies run at full speed only between equal
 // offsets within a line, so an input block starts at that offset too.
-constexpr std::size_t kLine = 64;
-constexpr std::size_t kFramesOffsetInLine = wav::kHeaderSize % kLine;
+constexpr std::size_t kFramesOffsetInLine = wav::kHeaderSize % kCacheLine;
 
 // Room for `bytes` starting kFramesOffsetInLine past a cache line; the
 // place is stored in `at`.
 Bytes AllocateInputBlock(std::size_t bytes, std::uint8_t*& at) {
-  Bytes storage(new (std::nothrow) std::uint8_t[bytes + 2 * kLine]);
-  if (storage) {
-    const auto address = reinterpret_cast<std::uintptr_t>(storage.get());
-    at = storage.get() + (kLine - address % kLine) % kLine + kFramesOffsetInLine;
-  }
-  return storage;
+  LineBuffer buffer = AllocateOnLine(bytes, kFramesOffsetInLine);
+  at = buffer.at;
+  return std::move(buffer.storage);
 }
 
 // Multiplies the 32-bit signed field at `offset` by speed / 100, truncating
@@ -236,17 +233,21 @@ std::int32_t ConvertWav(SourceStream& source, DestinationStream& destination, st
       !ScaleRateField(header, wav::kByteRateOffset, speed)) {
     return TAVREL_ERROR_UNSUPPORTED;
   }
+  // The destination with the header alone, ending the call with `status`
+  // unless writing it fails.
+  const auto headerAlone = [&](std::int32_t status) {
+    return destination.Append(header.data(), header.size()) ? status : TAVREL_ERROR_IO;
+  };
   // A block align of 0 holds no frames at all: there is nothing to read.
   if (layout.blockAlign == 0) {
     wav::SetWavSizes(header, 0);
-    return destination.Append(header.data(), header.size()) ? TAVREL_SUCCESS : TAVREL_ERROR_IO;
+    return headerAlone(TAVREL_SUCCESS);
   }
 
   WorkBuffers buffers(destination);
   if (!buffers.Allocate(layout, speed, sourceBytes)) {
-    // The destination keeps the header alone, with the source's size fields.
-    return destination.Append(header.data(), header.size()) ? TAVREL_ERROR_NO_MEMORY
-                                                            : TAVREL_ERROR_IO;
+    // The source's size fields stay.
+    return headerAlone(TAVREL_ERROR_NO_MEMORY);
   }
   // The header goes out with the first frames and is rewritten at the end.
   std::memcpy(buffers.output.Tail(), header.data(), header.size());
@@ -259,11 +260,8 @@ std::int32_t ConvertWav(SourceStream& source, DestinationStream& destination, st
     // Only a source that grew after it was measured needs more memory once
     // blocks are read. Before anything went out, the destination is left as
     // for any other allocation that fails: the header alone.
-    if (buffers.output.HoldsAll()) {
-      return destination.Append(header.data(), header.size()) ? TAVREL_ERROR_NO_MEMORY
-                                                              : TAVREL_ERROR_IO;
-    }
-    return TAVREL_ERROR_NO_MEMORY;
+    return buffers.output.HoldsAll() ? headerAlone(TAVREL_ERROR_NO_MEMORY)
+                                     : TAVREL_ERROR_NO_MEMORY;
   }
   if (frames < 0 || source.Failed()) {
     return TAVREL_ERROR_IO;

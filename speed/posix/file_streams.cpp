@@ -6,18 +6,18 @@
 
 #include <cerrno>
 
+#include "positioned_file.h"
+
 namespace tavrel {
 
-namespace {
+FileDestination::FileDestination(std::FILE* file) : descriptor_(::fileno(file)) {}
 
-// Calls `write(bytes, size, done)` until every byte is written: a write may
-// take fewer bytes than asked, or be interrupted by a signal before taking
-// any; both go on with the rest. False when a write fails.
-template <typename Write>
-bool WriteAll(const std::uint8_t* bytes, std::size_t size, Write write) {
+bool FileDestination::Append(const std::uint8_t* bytes, std::size_t size) {
+  // A write may take fewer bytes than asked, or be interrupted by a signal
+  // before taking any; both go on with the rest.
   std::size_t done = 0;
   while (done < size) {
-    const ssize_t written = write(bytes + done, size - done, done);
+    const ssize_t written = ::write(descriptor_, bytes + done, size - done);
     if (written < 0 && errno == EINTR) {
       continue;
     }
@@ -29,20 +29,8 @@ bool WriteAll(const std::uint8_t* bytes, std::size_t size, Write write) {
   return true;
 }
 
-}  // namespace
-
-FileDestination::FileDestination(std::FILE* file) : descriptor_(::fileno(file)) {}
-
-bool FileDestination::Append(const std::uint8_t* bytes, std::size_t size) {
-  return WriteAll(bytes, size, [this](const std::uint8_t* from, std::size_t count, std::size_t) {
-    return ::write(descriptor_, from, count);
-  });
-}
-
 bool FileDestination::WriteAt(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size) {
-  return WriteAll(bytes, size, [this, offset](const std::uint8_t* from, std::size_t count, std::size_t done) {
-    return ::pwrite(descriptor_, from, count, static_cast<off_t>(offset + done));
-  });
+  return common::WriteAllAt(descriptor_, offset, bytes, size) == size;
 }
 
 std::optional<std::uint64_t> RegularFileSize(std::FILE* file) {

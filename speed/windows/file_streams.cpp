@@ -10,32 +10,24 @@
 #include <algorithm>
 #include <limits>
 
+#include "positioned_file.h"
+
 namespace tavrel {
 
 namespace {
 
-HANDLE HandleOf(std::FILE* file) {
-  return reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
-}
+HANDLE HandleOf(int descriptor) { return reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor)); }
 
-// Writes every byte, at `offset` when one is given, else at the file's
-// position. WriteFile takes at most 4 GiB - 1 per call and may take fewer
-// bytes than asked; both go on with the rest.
-bool WriteAll(HANDLE file, const std::uint8_t* bytes, std::size_t size,
-              const std::uint64_t* offset) {
+// Writes every byte at the file's position. WriteFile takes at most
+// 4 GiB - 1 per call and may take fewer bytes than asked; both go on with
+// the rest.
+bool AppendAll(HANDLE file, const std::uint8_t* bytes, std::size_t size) {
   std::size_t done = 0;
   while (done < size) {
     const auto piece = static_cast<DWORD>(
         std::min<std::size_t>(size - done, std::numeric_limits<DWORD>::max()));
-    OVERLAPPED at{};
-    if (offset != nullptr) {
-      const std::uint64_t position = *offset + done;
-      at.Offset = static_cast<DWORD>(position);
-      at.OffsetHigh = static_cast<DWORD>(position >> 32);
-    }
     DWORD written = 0;
-    if (!::WriteFile(file, bytes + done, piece, &written, offset != nullptr ? &at : nullptr) ||
-        written == 0) {
+    if (!::WriteFile(file, bytes + done, piece, &written, nullptr) || written == 0) {
       return false;
     }
     done += written;
@@ -48,20 +40,20 @@ bool WriteAll(HANDLE file, const std::uint8_t* bytes, std::size_t size,
 FileDestination::FileDestination(std::FILE* file) : descriptor_(::_fileno(file)) {}
 
 bool FileDestination::Append(const std::uint8_t* bytes, std::size_t size) {
-  return WriteAll(reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor_)), bytes, size, nullptr);
+  return AppendAll(HandleOf(descriptor_), bytes, size);
 }
 
 bool FileDestination::WriteAt(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size) {
   // A positioned write on a synchronous handle moves the file pointer too;
   // appends go on at the end, so put it back there afterwards.
-  const HANDLE file = reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor_));
+  const HANDLE file = HandleOf(descriptor_);
   LARGE_INTEGER end{};
-  return WriteAll(file, bytes, size, &offset) &&
+  return common::WriteAllAt(reinterpret_cast<std::intptr_t>(file), offset, bytes, size) == size &&
          ::SetFilePointerEx(file, LARGE_INTEGER{}, &end, FILE_END);
 }
 
 std::optional<std::uint64_t> RegularFileSize(std::FILE* file) {
-  const HANDLE handle = HandleOf(file);
+  const HANDLE handle = HandleOf(::_fileno(file));
   LARGE_INTEGER size{};
   if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileSizeEx(handle, &size)) {
     return std::nullopt;
