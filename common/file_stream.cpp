@@ -17,12 +17,6 @@ void FileStream::UseBuffer(char* buffer, std::size_t size) {
   }
 }
 
-void FileStream::Unbuffer() {
-  if (file_ != nullptr) {
-    std::setvbuf(file_, nullptr, _IONBF, 0);
-  }
-}
-
 bool FileStream::Close() {
   if (file_ == nullptr) {
     return true;

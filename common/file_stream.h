@@ -26,10 +26,6 @@ class FileStream {
   // outlive the stream. Without a buffer the stream keeps its default one.
   void UseBuffer(char* buffer, std::size_t size);
 
-  // Writes go straight to the file: what a write reports done is what the
-  // file holds, and the position is always the file's real length.
-  void Unbuffer();
-
   // Flushes and closes; false when any of it failed. Closing twice is fine.
   bool Close();
 

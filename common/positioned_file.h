@@ -9,6 +9,13 @@
 
 namespace common {
 
+// Writes `size` bytes at `offset` of the open file `handle` (a descriptor on
+// POSIX systems, a HANDLE on Windows), going on after writes that take fewer
+// bytes or are interrupted. Returns how many reached the file: `size`, or
+// fewer when a write failed (disk full, I/O error) after that many.
+std::size_t WriteAllAt(std::intptr_t handle, std::uint64_t offset, const std::uint8_t* bytes,
+                       std::size_t size);
+
 class PositionedFile {
  public:
   PositionedFile() = default;
@@ -32,7 +39,9 @@ class PositionedFile {
   // Writes `size` bytes at `offset` and returns how many reached the file:
   // `size`, or fewer when a write failed (disk full, I/O error) after
   // writing that many.
-  std::size_t WriteAt(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size);
+  std::size_t WriteAt(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size) {
+    return WriteAllAt(handle_, offset, bytes, size);
+  }
 
   // Closes the file; false when closing reported an error. Closing twice
   // is fine.

@@ -20,10 +20,16 @@
 //   caller after it returns. Idempotent; the destructor closes too.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
 namespace orlesk {
+
+// A running device that delivers nothing for this long (and at least four
+// of its periods) has stopped for good: its server is gone, it was
+// unplugged, or it hangs. Capture ends rather than wait for ever.
+inline constexpr std::chrono::milliseconds kSilentDeviceTimeout{2000};
 
 // The format the device is opened with, in the platform's wave-format terms.
 // Rate and bits are the caller's values, unchecked: the device refuses what

@@ -19,6 +19,11 @@ class CaptureReporter {
   // The buffer to fill; null while the caller holds it (after a last
   // report, or a report that kept it).
   CaptureBuffer* queued() const { return queued_; }
+  // Bytes of whole frames of `frameBytes` the queued buffer holds; a
+  // buffer must be queued.
+  std::uint32_t WholeFrameRoom(std::uint32_t frameBytes) const {
+    return queued_->length / frameBytes * frameBytes;
+  }
   // Frames were lost: the next report says so.
   void NoteLoss() { framesLost_ = true; }
 

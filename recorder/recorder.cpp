@@ -140,16 +140,11 @@ std::int32_t Recorder::Start(const char16_t* path, std::int32_t sampleRate,
 
 void Recorder::OnCaptureDone(CaptureBuffer& buffer, void* context) {
   Recording& recording = *static_cast<Recording*>(context);
-  if (buffer.framesLost) {
-    recording.framesLost = true;
-  }
   const std::uint32_t bytes = std::min(buffer.bytesRecorded, buffer.length);
-  if (bytes > 0 && recording.queue->Push(buffer.data, bytes) < bytes) {
-    // The queue is full: the disk has not kept up for seconds.
-    recording.framesLost = true;
-  }
-  if (buffer.end == CaptureEnd::kFailed) {
-    recording.deviceFailed = true;
+  // A full queue means the disk has not kept up for seconds.
+  const bool queueFull = bytes > 0 && recording.queue->Push(buffer.data, bytes) < bytes;
+  if (buffer.framesLost || queueFull || buffer.end == CaptureEnd::kFailed) {
+    recording.audioLost = true;
   }
   if (buffer.end == CaptureEnd::kNone) {
     recording.device->Queue(buffer);
@@ -176,7 +171,7 @@ std::int32_t Recorder::Stop() {
   const bool written = recording.writer->Finish();
   const bool sized = recording.file.WriteWavSizes();
   const bool closed = recording.file.Close();
-  const bool lost = recording.framesLost || recording.deviceFailed;
+  const bool lost = recording.audioLost;
   recording_.reset();
   owner_.store(0);
   if (!written || !sized || !closed) {

@@ -52,9 +52,9 @@ struct Recording {
   std::unique_ptr<std::uint8_t[]> buffer;
   CaptureBuffer descriptor;
   std::unique_ptr<CaptureDevice> device;
-  // Set by the device's thread, read by stop once that thread has ended.
-  bool framesLost = false;
-  bool deviceFailed = false;
+  // Set by the device's thread when a frame was lost or the device failed;
+  // read by stop once that thread has ended.
+  bool audioLost = false;
 };
 
 class Recorder {

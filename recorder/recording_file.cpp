@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "open_files.h"
+#include "wav_header.h"
 
 namespace orlesk {
 

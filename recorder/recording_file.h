@@ -11,7 +11,6 @@
 #include <cstdint>
 
 #include "positioned_file.h"
-#include "wav_header.h"
 
 namespace orlesk {
 
@@ -35,7 +34,6 @@ class RecordingFile {
   bool WriteWavSizes();
 
   bool Close() { return file_.Close(); }
-  explicit operator bool() const { return static_cast<bool>(file_); }
   std::uint64_t dataBytes() const { return dataBytes_; }
 
  private:

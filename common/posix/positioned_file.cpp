@@ -8,9 +8,9 @@
 
 namespace common {
 
-std::size_t PositionedFile::WriteAt(std::uint64_t offset, const std::uint8_t* bytes,
-                                    std::size_t size) {
-  const int descriptor = static_cast<int>(handle_);
+std::size_t WriteAllAt(std::intptr_t handle, std::uint64_t offset, const std::uint8_t* bytes,
+                       std::size_t size) {
+  const int descriptor = static_cast<int>(handle);
   std::size_t done = 0;
   while (done < size) {
     const ssize_t written =

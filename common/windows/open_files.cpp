@@ -167,12 +167,14 @@ bool CreateRegularFile(const char16_t* path, PositionedFile& file) {
   if (!wide) {
     return false;
   }
-  // The device namespace (\\.\ and \\?\GLOBALROOT: named pipes, volumes,
-  // serial ports) is refused unopened: opening a pipe connects to its
-  // server, a port may wait for a carrier. A directory is never opened.
+  // Pipes and devices are refused unasked: even reading a pipe's
+  // attributes can connect to its server, and a port may wait for a
+  // carrier. A directory is never opened.
+  if (IsDeviceNamespace(*wide)) {
+    return false;
+  }
   const DWORD attributes = ::GetFileAttributesW(wide->c_str());
-  if (IsDeviceNamespace(*wide) ||
-      (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) {
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return false;
   }
   const HANDLE handle = ::CreateFileW(wide->c_str(), GENERIC_WRITE, kShareEverything, nullptr,
@@ -181,10 +183,8 @@ bool CreateRegularFile(const char16_t* path, PositionedFile& file) {
     return false;
   }
   // A reserved name (NUL, CON, COM1, "nul.wav") opens a device: it has no
-  // offsets to write at. An empty file is left as it is, as on POSIX.
-  LARGE_INTEGER size{};
-  if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileSizeEx(handle, &size) ||
-      (size.QuadPart > 0 && !::SetEndOfFile(handle))) {
+  // offsets to write at.
+  if (::GetFileType(handle) != FILE_TYPE_DISK || !::SetEndOfFile(handle)) {
     ::CloseHandle(handle);
     return false;
   }

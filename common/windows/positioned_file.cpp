@@ -16,13 +16,13 @@ namespace {
 
 HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
-// WriteFile takes at most 4 GiB less one byte at a time.
+// WriteFile takes a 32-bit count; 2 GiB at a time stays well within it.
 constexpr std::size_t kLargestWrite = 0x80000000u;
 
 }  // namespace
 
-std::size_t PositionedFile::WriteAt(std::uint64_t offset, const std::uint8_t* bytes,
-                                    std::size_t size) {
+std::size_t WriteAllAt(std::intptr_t handle, std::uint64_t offset, const std::uint8_t* bytes,
+                       std::size_t size) {
   std::size_t done = 0;
   while (done < size) {
     const std::uint64_t at = offset + done;
@@ -31,7 +31,7 @@ std::size_t PositionedFile::WriteAt(std::uint64_t offset, const std::uint8_t* by
     position.OffsetHigh = static_cast<DWORD>(at >> 32);
     const auto chunk = static_cast<DWORD>(std::min(size - done, kLargestWrite));
     DWORD written = 0;
-    if (!::WriteFile(AsHandle(handle_), bytes + done, chunk, &written, &position) ||
+    if (!::WriteFile(AsHandle(handle), bytes + done, chunk, &written, &position) ||
         written == 0) {
       break;
     }

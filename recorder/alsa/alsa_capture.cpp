@@ -22,11 +22,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A running device that delivers nothing for this long, and at least four
-// of its periods, has stopped for good (its server is gone, or it hangs):
-// capture ends rather than wait for ever.
-constexpr std::chrono::milliseconds kSilentDeviceTimeout{2000};
-
 // One PCM read by one thread. The caller's thread opens and configures the
 // PCM, the capture thread alone uses it while it runs, and the caller closes
 // it only after joining that thread: ALSA never sees two threads on the
@@ -231,11 +226,10 @@ void AlsaCaptureDevice::Drain() {
 snd_pcm_sframes_t AlsaCaptureDevice::ReadIntoBuffer(snd_pcm_uframes_t frames) {
   const unsigned frameBytes = capture_.frameBytes;
   // Each report carries whole frames only: floor(length / frame) of them.
-  CaptureBuffer& buffer = *reporter_.queued();
-  const std::uint32_t reportBytes = buffer.length / frameBytes * frameBytes;
+  const std::uint32_t reportBytes = reporter_.WholeFrameRoom(frameBytes);
   const snd_pcm_uframes_t room = (reportBytes - filled_) / frameBytes;
   const snd_pcm_sframes_t read =
-      snd_pcm_readi(capture_.pcm.get(), buffer.data + filled_, std::min(frames, room));
+      snd_pcm_readi(capture_.pcm.get(), reporter_.queued()->data + filled_, std::min(frames, room));
   if (read > 0) {
     filled_ += static_cast<std::uint32_t>(read) * frameBytes;
     if (filled_ == reportBytes) {

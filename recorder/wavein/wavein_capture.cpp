@@ -25,10 +25,10 @@ namespace {
 constexpr std::size_t kDeviceBuffers = 8;
 constexpr std::uint32_t kBuffersPerSecond = 10;
 
-// A running device that fills no buffer for this long, and at least four
-// buffers' time, has stopped for good (unplugged, its driver gone): capture
-// ends rather than wait for ever.
-constexpr DWORD kSilentDeviceTimeoutMs = 2000;
+// A device silent for kSilentDeviceTimeout has stopped for good; that is
+// more than four buffers' time, as the capture contract asks.
+constexpr auto kSilentDeviceTimeoutMs = static_cast<DWORD>(kSilentDeviceTimeout.count());
+static_assert(kSilentDeviceTimeoutMs >= 4 * 1000 / kBuffersPerSecond);
 // At stop, a device that has filled no buffer for a second (ten buffers'
 // time) had stopped delivering: the recording lacks what it should hold.
 constexpr DWORD kSilentAtStopMs = 1000;
@@ -194,8 +194,7 @@ bool WaveInCaptureDevice::StartDevice() {
 }
 
 void WaveInCaptureDevice::Capture() {
-  const DWORD bufferMs = 1000 / kBuffersPerSecond;
-  const DWORD silentLimit = std::max<DWORD>(kSilentDeviceTimeoutMs, 4 * bufferMs);
+  const DWORD silentLimit = kSilentDeviceTimeoutMs;
   const HANDLE events[] = {controlEvent_, deviceEvent_};
   DWORD lastFilled = ::GetTickCount();
   while (!stopRequested_.load()) {
@@ -289,13 +288,11 @@ void WaveInCaptureDevice::Finish(CaptureEnd end) {
 
 void WaveInCaptureDevice::Deliver(const std::uint8_t* bytes, std::uint32_t size) {
   while (size > 0 && reporter_.queued() != nullptr) {
-    CaptureBuffer& buffer = *reporter_.queued();
-    const std::uint32_t room = buffer.length / frameBytes_ * frameBytes_;
-    const std::uint32_t part = std::min(size, room);
+    const std::uint32_t part = std::min(size, reporter_.WholeFrameRoom(frameBytes_));
     if (part == 0) {
       return;
     }
-    std::memcpy(buffer.data, bytes, part);
+    std::memcpy(reporter_.queued()->data, bytes, part);
     reporter_.Report(part, CaptureEnd::kNone);
     bytes += part;
     size -= part;
