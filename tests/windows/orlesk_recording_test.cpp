@@ -6,6 +6,8 @@
 //  - PacedCaptureDevice: the project's paced ALSA plugin at real time,
 //    frame n holding n (16 bits: n mod 65536);
 //  - FailingCaptureDevice: the same plugin failing for good after 0.5 s.
+// The paced device leaves its counters in the file that
+// ORLESK_TEST_PACED_REPORT names each time wine closes it.
 #include <gtest/gtest.h>
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -15,12 +17,15 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "orlesk.h"
+#include "paced_device.h"
 #include "test_files.h"
 
 namespace {
@@ -29,19 +34,37 @@ namespace fs = std::filesystem;
 using namespace test_support;
 using Clock = std::chrono::steady_clock;
 
+fs::path DeviceReportPath() {
+  const char* path = std::getenv("ORLESK_TEST_PACED_REPORT");
+  return path != nullptr ? fs::path(path) : fs::path();
+}
+
+// Each recording starts with no report, so the one read after it stops is
+// the one wine's close of that recording's stream left.
 std::int32_t Start(const fs::path& path, std::int32_t rate = 8000, std::int32_t bits = 16) {
+  std::error_code ignored;
+  fs::remove(DeviceReportPath(), ignored);
   return StartRecordingWav(path.c_str(), rate, bits);
 }
 
 std::int32_t Start(const std::wstring& path, std::int32_t rate = 8000, std::int32_t bits = 16) {
-  return StartRecordingWav(path.c_str(), rate, bits);
+  return Start(fs::path(path), rate, bits);
+}
+
+std::optional<paced_device::PacedDeviceReport> DeviceReport() {
+  const std::optional<paced_device::PacedDeviceReport> report =
+      paced_device::ReadPacedDeviceReport(DeviceReportPath());
+  EXPECT_TRUE(report.has_value()) << "the device left no report when the recording stopped";
+  return report;
 }
 
 // Checks a finished 16-bit mono recording of the paced device's counters:
-// sizes that match the file, and one unbroken run of consecutive frames
-// (wine may start a few frames into the device's stream). Returns the
-// number of frames.
-std::size_t ExpectOneRunOfFrames(const fs::path& path) {
+// sizes that match the file, and consecutive frames (wine may start a few
+// frames into the device's stream). wine's own capture ring holds only
+// 40 ms, so on a starved machine its driver overruns the device and the
+// frames lost there never reach the wave-input API; the run may break only
+// where the device counted such an overrun. Returns the number of frames.
+std::size_t ExpectTheDevicesFramesInOrder(const fs::path& path) {
   const Bytes file = ReadWholeFile(path);
   EXPECT_GE(file.size(), 44u) << path;
   if (file.size() < 44) {
@@ -60,7 +83,10 @@ std::size_t ExpectOneRunOfFrames(const fs::path& path) {
     const auto current = static_cast<std::uint16_t>(Le16At(file, 44 + 2 * i));
     breaks += static_cast<std::uint16_t>(previous + 1) != current ? 1 : 0;
   }
-  EXPECT_EQ(breaks, 0u) << "the recording is not one run of the device's frames";
+  const std::optional<paced_device::PacedDeviceReport> report = DeviceReport();
+  const std::uint64_t overruns = report ? report->overruns : 0;
+  EXPECT_LE(breaks, overruns) << "the recording breaks the device's run of frames where the "
+                                 "device lost none";
   return frames;
 }
 
@@ -83,10 +109,11 @@ TEST(PacedCaptureDevice, RecordsEveryFrameInOrderUnderANameTheAnsiCodePageCannot
   EXPECT_EQ(StopRecordingWav(), ORLESK_ERROR_NOT_RECORDING);
   EXPECT_FALSE(fs::exists(folder / "second.wav"));
 
-  // 1.5 s at 8 kHz, less what wine takes to start its stream and give or
-  // take a buffer of 100 ms.
-  const std::size_t frames = ExpectOneRunOfFrames(path);
-  EXPECT_GE(frames, 10000u);
+  // 1.5 s at 8 kHz, less what wine takes to start its stream and what its
+  // driver lost to overruns, give or take a buffer of 100 ms.
+  const std::size_t frames = ExpectTheDevicesFramesInOrder(path);
+  const std::optional<paced_device::PacedDeviceReport> report = DeviceReport();
+  EXPECT_GE(frames + (report ? report->framesLost : 0), 10000u);
   EXPECT_LE(frames, 13600u);
 }
 
@@ -98,7 +125,7 @@ TEST(PacedCaptureDevice, StopKeepsTheFramesOfTheBufferBeingFilled) {
   ASSERT_EQ(Start(path), ORLESK_SUCCESS);
   std::this_thread::sleep_for(std::chrono::milliseconds(80));
   ASSERT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
-  const std::size_t frames = ExpectOneRunOfFrames(path);
+  const std::size_t frames = ExpectTheDevicesFramesInOrder(path);
   EXPECT_GT(frames, 0u);
   EXPECT_LT(frames, 800u);
 }
@@ -147,7 +174,7 @@ TEST(PacedCaptureDevice, PathsThatAreNotRegularFilesGiveMinusThreeAndTouchNothin
   ASSERT_EQ(Start(fits), ORLESK_SUCCESS);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   ASSERT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
-  EXPECT_GT(ExpectOneRunOfFrames(fits), 0u);
+  EXPECT_GT(ExpectTheDevicesFramesInOrder(fits), 0u);
 }
 
 TEST(FailingCaptureDevice, StopReturnsFourPromptlyWithTheFramesCapturedBeforeTheFailure) {
@@ -161,7 +188,7 @@ TEST(FailingCaptureDevice, StopReturnsFourPromptlyWithTheFramesCapturedBeforeThe
   const Clock::time_point stopping = Clock::now();
   EXPECT_EQ(StopRecordingWav(), ORLESK_ERROR_AUDIO_LOST);
   EXPECT_LT(Clock::now() - stopping, std::chrono::seconds(1));
-  const std::size_t frames = ExpectOneRunOfFrames(path);
+  const std::size_t frames = ExpectTheDevicesFramesInOrder(path);
   EXPECT_GT(frames, 0u);
   EXPECT_LE(frames, 4000u);
 
@@ -170,7 +197,7 @@ TEST(FailingCaptureDevice, StopReturnsFourPromptlyWithTheFramesCapturedBeforeThe
   ASSERT_EQ(Start(next), ORLESK_SUCCESS);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
-  EXPECT_GT(ExpectOneRunOfFrames(next), 0u);
+  EXPECT_GT(ExpectTheDevicesFramesInOrder(next), 0u);
 }
 
 }  // namespace
