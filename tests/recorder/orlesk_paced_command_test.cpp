@@ -227,10 +227,7 @@ TEST_F(OrleskInBackground, SighupFinalisesTheRecording) {
   PacedMicrophone microphone(AtSpeed(4));
   ASSERT_TRUE(StartAndWaitFor(8000));
   EXPECT_EQ(EndWith(SIGHUP), 0) << errors();
-  const std::size_t frames = ExpectConsecutiveCounters(ExpectFinishedRecording(path_, 2), 2);
-  const auto report = microphone.report();
-  ASSERT_TRUE(report);
-  EXPECT_EQ(frames, report->framesRead);
+  ExpectEveryFrameReadInTheFile(path_, microphone, 2);
 }
 
 // A killed recording cannot finalise itself, but its sizes were brought up

@@ -82,4 +82,19 @@ test_support::Bytes ExpectFinishedRecording(const std::filesystem::path& path,
   return AudioOf(file);
 }
 
+paced_device::PacedDeviceReport ExpectEveryFrameReadInTheFile(const std::filesystem::path& path,
+                                                              const PacedMicrophone& microphone,
+                                                              unsigned frameBytes) {
+  const std::size_t frames =
+      ExpectConsecutiveCounters(ExpectFinishedRecording(path, frameBytes), frameBytes);
+  const std::optional<paced_device::PacedDeviceReport> counts = microphone.report();
+  EXPECT_TRUE(counts) << "the device left no report at close";
+  if (!counts) {
+    return {};
+  }
+  EXPECT_EQ(frames, counts->framesRead) << "frames read from the device never reached the file";
+  EXPECT_GT(frames, 0u);
+  return *counts;
+}
+
 }  // namespace recorder_test

@@ -51,4 +51,11 @@ std::uint64_t ExpectGrowingCounters(const test_support::Bytes& audio);
 test_support::Bytes ExpectFinishedRecording(const std::filesystem::path& path,
                                             unsigned frameBytes);
 
+// Checks that the finished recording at `path` holds, in order, exactly the
+// frames read from `microphone` (counters from 0), and some. Returns the
+// device's counters.
+paced_device::PacedDeviceReport ExpectEveryFrameReadInTheFile(const std::filesystem::path& path,
+                                                              const PacedMicrophone& microphone,
+                                                              unsigned frameBytes);
+
 }  // namespace recorder_test

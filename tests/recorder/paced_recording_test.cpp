@@ -38,6 +38,10 @@ class PacedRecording : public ::testing::Test {
   }
   std::optional<paced_device::PacedDeviceReport> report() const { return microphone_->report(); }
 
+  paced_device::PacedDeviceReport ExpectEveryFrameReadInTheFile(unsigned frameBytes) const {
+    return recorder_test::ExpectEveryFrameReadInTheFile(path_, *microphone_, frameBytes);
+  }
+
   // A test that failed half-way leaves no recording to the next.
   void TearDown() override { [[maybe_unused]] const std::int32_t stopped = StopRecordingWav(); }
 
@@ -53,14 +57,11 @@ TEST_F(PacedRecording, StopKeepsEveryFrameTheDeviceCaptured) {
   std::this_thread::sleep_for(std::chrono::milliseconds(37));
   ASSERT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
 
-  const std::size_t frames = ExpectConsecutiveCounters(ExpectFinishedRecording(path_, 2), 2);
-  const auto counts = report();
-  ASSERT_TRUE(counts);
-  EXPECT_EQ(frames, counts->framesRead) << "frames read from the device never reached the file";
-  EXPECT_EQ(counts->overruns, 0u);
+  const paced_device::PacedDeviceReport counts = ExpectEveryFrameReadInTheFile(2);
+  EXPECT_EQ(counts.overruns, 0u);
   // What arrived after the last read came after the stop: less than one
   // period (100 ms) of it.
-  EXPECT_LT(counts->framesArrived - counts->framesRead, 800u);
+  EXPECT_LT(counts.framesArrived - counts.framesRead, 800u);
 }
 
 TEST_F(PacedRecording, ADeviceThatFailsEndsTheRecordingAndStopReturnsFour) {
@@ -71,12 +72,7 @@ TEST_F(PacedRecording, ADeviceThatFailsEndsTheRecordingAndStopReturnsFour) {
   // then are gone with it.
   std::this_thread::sleep_for(std::chrono::seconds(1));
   EXPECT_EQ(StopRecordingWav(), ORLESK_ERROR_AUDIO_LOST);
-  const std::size_t frames = ExpectConsecutiveCounters(ExpectFinishedRecording(path_, 4), 4);
-  const auto counts = report();
-  ASSERT_TRUE(counts);
-  EXPECT_EQ(frames, counts->framesRead);
-  EXPECT_GT(frames, 0u);
-  EXPECT_EQ(counts->framesArrived, 6000u);
+  EXPECT_EQ(ExpectEveryFrameReadInTheFile(4).framesArrived, 6000u);
 
   // The recorder is free for the next recording, and the device opens
   // afresh (to fail again 6000 frames later).
@@ -146,11 +142,7 @@ TEST_F(PacedRecording, ForkedChildrenThatExitLeaveTheRecordingAlone) {
   EXPECT_FALSE(fs::exists(dir_ / "child.wav"));
   ASSERT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
 
-  const std::size_t frames = ExpectConsecutiveCounters(ExpectFinishedRecording(path_, 4), 4);
-  const auto counts = report();
-  ASSERT_TRUE(counts);
-  EXPECT_EQ(frames, counts->framesRead);
-  EXPECT_GT(frames, 0u);
+  ExpectEveryFrameReadInTheFile(4);
 }
 
 }  // namespace
