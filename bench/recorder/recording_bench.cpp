@@ -19,14 +19,15 @@
 #include <thread>
 #include <vector>
 
+#include "orlesk.h"
 #include "paced_device.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-using StartFunction = std::int32_t (*)(const char16_t*, std::int32_t, std::int32_t);
-using StopFunction = std::int32_t (*)();
+using StartFunction = decltype(&StartRecordingWav);
+using StopFunction = decltype(&StopRecordingWav);
 
 struct Library {
   std::string name;
@@ -82,12 +83,12 @@ void RecordAtRealTime(benchmark::State& state, const Library& library, std::int3
   double cpuSeconds = 0;
   for (auto _ : state) {
     const double cpuStart = ProcessCpuSeconds();
-    if (library.start(widePath.c_str(), rate, bits) != 999) {
+    if (library.start(widePath.c_str(), rate, bits) != ORLESK_SUCCESS) {
       state.SkipWithError("the paced device did not start");
       break;
     }
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    if (library.stop() != 999) {
+    if (library.stop() != ORLESK_SUCCESS) {
       state.SkipWithError("stop failed");
       break;
     }

@@ -51,14 +51,14 @@ std::string WithWriteStall(const std::string& command, int stall, long stallMicr
 class Background {
  public:
   Background(const fs::path& path, const fs::path& errors) {
-    program_ = ORLESK_COMMAND;
-    target_ = path.string();
-    char* arguments[] = {program_.data(), target_.data(), nullptr};
+    std::string program = ORLESK_COMMAND;
+    std::string target = path.string();
+    char* arguments[] = {program.data(), target.data(), nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    spawned_ = ::posix_spawn(&pid_, program_.c_str(), &actions, nullptr, arguments, environ) == 0;
+    spawned_ = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, arguments, environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
   }
   ~Background() {
@@ -81,8 +81,6 @@ class Background {
   }
 
  private:
-  std::string program_;
-  std::string target_;
   pid_t pid_ = 0;
   bool spawned_ = false;
   bool waited_ = false;

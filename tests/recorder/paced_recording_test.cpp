@@ -36,8 +36,6 @@ class PacedRecording : public ::testing::Test {
     microphone_.emplace(options);
     return Start(path_, rate, bits);
   }
-  std::optional<paced_device::PacedDeviceReport> report() const { return microphone_->report(); }
-
   paced_device::PacedDeviceReport ExpectEveryFrameReadInTheFile(unsigned frameBytes) const {
     return recorder_test::ExpectEveryFrameReadInTheFile(path_, *microphone_, frameBytes);
   }

@@ -31,11 +31,6 @@ std::string Lowercase(std::string text) {
   return text;
 }
 
-struct NamedExport {
-  std::string name;
-  std::uint32_t ordinal;
-};
-
 // What each DLL exports and imports: the names and ordinals hosts look up,
 // nothing beyond the system and the C runtime (winmm for the recorder).
 struct DllContract {

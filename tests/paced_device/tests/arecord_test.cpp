@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 
+#include "commands.h"
 #include "paced_test_support.h"
 
 namespace paced_test {
@@ -32,6 +32,15 @@ Bytes WavData(const Bytes& wav) {
   return {};
 }
 
+// arecord recording one second of S16_LE mono at 8 kHz from the "default"
+// PCM of `config` into `out`; its messages go to standard output.
+std::string ArecordOneSecond(const std::filesystem::path& config,
+                             const std::filesystem::path& out) {
+  return "ALSA_CONFIG_PATH=" + test_support::Quoted(config) +
+         " arecord -q -D default -f S16_LE -r 8000 -c 1 -d 1 " + test_support::Quoted(out) +
+         " 2>&1";
+}
+
 TEST(PacedArecord, RecordsTheFileBytes) {
   ScratchFolder folder;
   const Bytes input = NoiseBytes(20000, 21);
@@ -44,10 +53,9 @@ TEST(PacedArecord, RecordsTheFileBytes) {
   const std::filesystem::path config =
       paced_device::WritePacedDeviceConfig(folder.path(), kPluginPath, options);
 
-  const std::string command = "ALSA_CONFIG_PATH='" + config.string() +
-                              "' arecord -q -D default -f S16_LE -r 8000 -c 1 -d 1 '" +
-                              (folder / "out.wav").string() + "'";
-  ASSERT_EQ(std::system(command.c_str()), 0);
+  const test_support::CommandResult recorded =
+      test_support::RunCommand(ArecordOneSecond(config, folder / "out.wav"));
+  ASSERT_EQ(recorded.exitCode, 0) << recorded.output;
 
   const Bytes data = WavData(test_support::ReadWholeFile(folder / "out.wav"));
   ASSERT_EQ(data.size(), 16000u);
@@ -56,6 +64,22 @@ TEST(PacedArecord, RecordsTheFileBytes) {
   ASSERT_TRUE(report);
   EXPECT_EQ(report->framesRead, 8000u);
   EXPECT_EQ(report->overruns, 0u);
+}
+
+TEST(PacedArecord, AnotherProcessIsRefusedWhileTheDeviceIsOpen) {
+  ScratchFolder folder;
+  paced_device::PacedDeviceOptions options;
+  options.lock = folder / "device.lock";
+  PcmHandle first;
+  ASSERT_EQ(OpenPacedDevice(folder.path(), options, first), 0);
+  const std::string command = ArecordOneSecond(folder / "asound.conf", folder / "out.wav");
+  const test_support::CommandResult refused = test_support::RunCommand(command);
+  EXPECT_NE(refused.exitCode, 0);
+  EXPECT_NE(refused.output.find("Device or resource busy"), std::string::npos) << refused.output;
+
+  first.reset();
+  const test_support::CommandResult recorded = test_support::RunCommand(command);
+  EXPECT_EQ(recorded.exitCode, 0) << recorded.output;
 }
 
 }  // namespace

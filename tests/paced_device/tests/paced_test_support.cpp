@@ -3,7 +3,7 @@
 namespace paced_test {
 
 int OpenFromConfig(const std::filesystem::path& config, const std::string& name, PcmHandle& pcm,
-                   int mode) {
+                   int mode, snd_pcm_stream_t stream) {
   snd_config_t* top = nullptr;
   snd_input_t* input = nullptr;
   int error = snd_config_top(&top);
@@ -17,7 +17,7 @@ int OpenFromConfig(const std::filesystem::path& config, const std::string& name,
   }
   snd_pcm_t* opened = nullptr;
   if (error == 0) {
-    error = snd_pcm_open_lconf(&opened, name.c_str(), SND_PCM_STREAM_CAPTURE, mode, top);
+    error = snd_pcm_open_lconf(&opened, name.c_str(), stream, mode, top);
   }
   snd_config_delete(top);
   if (error == 0) {

@@ -33,9 +33,10 @@ int OpenPacedDevice(const std::filesystem::path& folder,
                     const paced_device::PacedDeviceOptions& options, PcmHandle& pcm,
                     int mode = 0);
 
-// Opens the capture PCM `name` from the configuration file `config`.
+// Opens the PCM `name` from the configuration file `config`, for capture
+// unless `stream` says otherwise.
 int OpenFromConfig(const std::filesystem::path& config, const std::string& name, PcmHandle& pcm,
-                   int mode = 0);
+                   int mode = 0, snd_pcm_stream_t stream = SND_PCM_STREAM_CAPTURE);
 
 struct StreamSetup {
   snd_pcm_format_t format = SND_PCM_FORMAT_S16_LE;
