@@ -40,7 +40,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 bash scripts/install-deps.sh g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
   wine wine64 wine32:i386 libwine libwine:i386 \
-  libasound2-dev g++-i686-linux-gnu libasound2-dev:i386 libstdc++6:i386
+  g++-i686-linux-gnu libasound2-dev:i386 libstdc++6:i386
 finish_step install
 
 out=$PWD/build-windows
@@ -49,37 +49,33 @@ session=scripts/windows/wine-session.sh
 run=$PWD/cmake/toolchains/wine-run.sh
 mkdir -p "$out"
 
-# The paced capture device for wine's architecture.
-paced_plugin() {
+# The paced capture device for wine's architecture, built into
+# $out/<arch>-paced-plugin/.
+build_paced_plugin() {
   local linux_toolchain=()
   [[ $1 == i686 ]] && linux_toolchain=(-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/linux-i386.cmake")
   cmake -S tests/paced_device/plugin -B "$out/$1-paced-plugin" "${linux_toolchain[@]}" \
     -DCMAKE_BUILD_TYPE=Release -DTAVREL_WARNINGS_AS_ERRORS=ON >/dev/null
   cmake --build "$out/$1-paced-plugin" -j "$(hardening_jobs)" >/dev/null
-  echo "$out/$1-paced-plugin/libasound_module_pcm_paced.so"
 }
 
 for arch in "${architectures[@]}"; do
   toolchain=$PWD/cmake/toolchains/mingw-$arch.cmake
-  plugin=$(paced_plugin "$arch")
+  build_paced_plugin "$arch"
+  plugin=$out/$arch-paced-plugin/libasound_module_pcm_paced.so
   googletest=$out/$arch-googletest
-  if [[ ! -f $googletest/install/lib/cmake/GTest/GTestConfig.cmake ]]; then
-    cmake -S /usr/src/googletest -B "$googletest" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-      -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$googletest/install" >/dev/null
-    cmake --build "$googletest" -j "$(hardening_jobs)" >/dev/null
-    cmake --install "$googletest" >/dev/null
-  fi
+  target_googletest "$toolchain" "$googletest"
   cmake -S . -B "$out/$arch" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DTAVREL_CROSS_PREFIX="$googletest/install" -DTAVREL_WINEPREFIX="$prefix" \
-    -DORLESK_BUILD=ON -DORLESK_CAPTURE=wavein -DORLESK_WINE_PACED_PLUGIN="$plugin" \
+    -DORLESK_WINE_PACED_PLUGIN="$plugin" \
     -DCMAKE_BUILD_TYPE=Release -DTAVREL_WARNINGS_AS_ERRORS=ON \
     -DTAVREL_BUILD_TOOLS=OFF -DTAVREL_BUILD_BENCHMARKS=OFF >/dev/null
   cmake --build "$out/$arch" -j "$(hardening_jobs)"
   finish_step "build $arch"
 done
 
-"$session" start "$prefix"
 trap '"$session" stop "$prefix"' EXIT
+"$session" start "$prefix"
 finish_step "wine session"
 
 for arch in "${architectures[@]}"; do
@@ -90,7 +86,8 @@ done
 # The zips, and a C program built against each one's files alone and run.
 for arch in "${architectures[@]}"; do
   (cd "$out/$arch" && cpack -G ZIP -B "$out" >/dev/null)
-  zip=$(ls "$out"/tavrel-orlesk-*-"$([[ $arch == x86_64 ]] && echo win64 || echo win32)".zip)
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/$arch/CMakeCache.txt")
+  zip=$out/tavrel-orlesk-$version-$([[ $arch == x86_64 ]] && echo win64 || echo win32).zip
   check=$out/$arch-zip-check
   rm -rf "$check" && mkdir -p "$check"
   (cd "$check" && cmake -E tar xf "$zip")

@@ -15,3 +15,15 @@ build_targets() {
   cmake --build "$build" --target help | sed -n 's/^\.\.\. \([A-Za-z0-9_.+-]*\).*$/\1/p' |
     grep -E "$pattern" || true
 }
+
+# GoogleTest built from Debian's sources for another target and installed
+# into DIR/install, unless an earlier run left it there.
+#   target_googletest TOOLCHAIN_FILE DIR
+target_googletest() {
+  local toolchain=$1 dir=$2
+  [[ -f $dir/install/lib/cmake/GTest/GTestConfig.cmake ]] && return 0
+  cmake -S /usr/src/googletest -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$dir/install" >/dev/null
+  cmake --build "$dir" -j "$(hardening_jobs)" >/dev/null
+  cmake --install "$dir" >/dev/null
+}

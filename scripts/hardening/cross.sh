@@ -15,15 +15,9 @@ arch=${1:?architecture: armhf, aarch64 or s390x}
 toolchain=$PWD/cmake/toolchains/$arch.cmake
 [[ -f $toolchain ]] || { echo "no toolchain file for $arch" >&2; exit 2; }
 build=build-hardening/$arch
-googletest=build-hardening/$arch-googletest
-prefix=$PWD/$googletest/install
-
-if [[ ! -f $prefix/lib/cmake/GTest/GTestConfig.cmake ]]; then
-  cmake -S /usr/src/googletest -B "$googletest" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
-  cmake --build "$googletest" -j "$(hardening_jobs)" >/dev/null
-  cmake --install "$googletest" >/dev/null
-fi
+googletest=$PWD/build-hardening/$arch-googletest
+prefix=$googletest/install
+target_googletest "$toolchain" "$googletest"
 
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DTAVREL_CROSS_PREFIX="$prefix" \
   -DCMAKE_BUILD_TYPE=Release -DTAVREL_WARNINGS_AS_ERRORS=ON \
