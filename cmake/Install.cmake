@@ -68,7 +68,6 @@ endfunction()
 # On Windows: the DLL in bin/, its import library and .def file in lib/,
 # the header in include/ (see cmake/WindowsPackage.cmake).
 function(tavrel_install_dll target)
-  set_property(TARGET ${target} PROPERTY PUBLIC_HEADER ${PROJECT_SOURCE_DIR}/include/${target}.h)
   install(TARGETS ${target}
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
@@ -79,11 +78,11 @@ endfunction()
 
 # One shared library with its header, pkg-config file and CMake package.
 function(tavrel_install_library target package)
+  set_property(TARGET ${target} PROPERTY PUBLIC_HEADER ${PROJECT_SOURCE_DIR}/include/${target}.h)
   if(WIN32)
     tavrel_install_dll(${target})
     return()
   endif()
-  set_property(TARGET ${target} PROPERTY PUBLIC_HEADER ${PROJECT_SOURCE_DIR}/include/${target}.h)
   install(TARGETS ${target} EXPORT ${package}Targets
     LIBRARY
       DESTINATION ${CMAKE_INSTALL_LIBDIR}

@@ -20,6 +20,13 @@ if(WIN32)
   include(${CMAKE_CURRENT_LIST_DIR}/WindowsDll.cmake)
 endif()
 
+# Code that talks to the platform sits in a folder named after it.
+if(WIN32)
+  set(TAVREL_PLATFORM_FOLDER windows)
+else()
+  set(TAVREL_PLATFORM_FOLDER posix)
+endif()
+
 # Helper for the two shared libraries: only the names in the version
 # script are exported, the SONAME carries the major version. On Windows the
 # module-definition file beside the version script (same name, .def) says

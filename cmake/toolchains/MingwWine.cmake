@@ -30,15 +30,10 @@ foreach(kind IN ITEMS EXE SHARED MODULE)
   set(CMAKE_${kind}_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++ -static")
 endforeach()
 
-# Command-line settings that try_compile projects must see too.
-list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TAVREL_CROSS_PREFIX TAVREL_WINEPREFIX)
-set(CMAKE_FIND_ROOT_PATH /usr/${TAVREL_MINGW_TRIPLET} ${TAVREL_CROSS_PREFIX})
-# Programs (wine, dlltool) are the build machine's; everything linked into
-# the target's binaries must come from the target's trees.
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(TAVREL_TARGET_ROOT /usr/${TAVREL_MINGW_TRIPLET})
+include(${CMAKE_CURRENT_LIST_DIR}/CrossRoots.cmake)
+# The wine prefix is a command-line setting too.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TAVREL_WINEPREFIX)
 
 if(NOT TAVREL_WINEPREFIX)
   set(TAVREL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
