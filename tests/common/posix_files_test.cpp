@@ -3,14 +3,13 @@
 // shared file offset alone.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 
+#include "address_space.h"
 #include "open_files.h"
 #include "positioned_file.h"
 #include "test_files.h"
@@ -103,11 +102,7 @@ TEST(PositionedFile, AWriteThatFailsHalfwayCountsWhatWasWritten) {
   const fs::path path = folder / "full.bin";
   EXPECT_EXIT(
       {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{};
-        ::getrlimit(RLIMIT_FSIZE, &limit);
-        limit.rlim_cur = 6;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+        LimitFileSize(6);
         common::PositionedFile file;
         const Bytes bytes(10, 9);
         const bool created = common::CreateRegularFile(Utf16Path(path).c_str(), file);

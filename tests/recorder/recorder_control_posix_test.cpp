@@ -3,8 +3,6 @@
 // limit, fork(), and a full disk made with a file-size limit.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "address_space.h"
 #include "orlesk.h"
 #include "recorder_control_fixture.h"
 
@@ -29,12 +28,8 @@ TEST_F(RecorderControl, AFileWhoseHeaderCannotBeWrittenIsRefusedAtStart) {
   const fs::path path = dir / "tiny-disk.wav";
   EXPECT_EXIT(
       {
-        ::signal(SIGXFSZ, SIG_IGN);
         // Room for 10 bytes: the header does not fit.
-        rlimit limit{};
-        ::getrlimit(RLIMIT_FSIZE, &limit);
-        limit.rlim_cur = 10;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+        LimitFileSize(10);
         const bool refused = Start(path) == ORLESK_ERROR_FILE && fake.closes == fake.opens &&
                              recorder.Stop() == ORLESK_ERROR_NOT_RECORDING;
         std::_Exit(refused ? 0 : 1);
@@ -100,12 +95,7 @@ TEST_F(RecorderControl, AFailedWriteStopsAppendingAndStopReturnsThree) {
   constexpr std::size_t kFits = 3 * 1600 + 700;
   EXPECT_EXIT(
       {
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{};
-        ::getrlimit(RLIMIT_FSIZE, &limit);
-        const rlimit original = limit;
-        limit.rlim_cur = 44 + kFits;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+        LimitFileSize(44 + kFits);
         if (Start(path) != ORLESK_SUCCESS) {
           std::_Exit(2);
         }
@@ -119,7 +109,7 @@ TEST_F(RecorderControl, AFailedWriteStopsAppendingAndStopReturnsThree) {
           std::_Exit(4);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        ::setrlimit(RLIMIT_FSIZE, &original);
+        LiftFileSizeLimit();
         device().Deliver(1600);
         std::_Exit(recorder.Stop() == ORLESK_ERROR_WRITE ? 0 : 3);
       },

@@ -1,15 +1,10 @@
 // The recording file on its own: the zero-size header, appends, and the
 // size patch, checked byte by byte and by sox.
 #include <gtest/gtest.h>
-
-#if !defined(_WIN32)
-#include <sys/resource.h>
-
-#include <csignal>
-#endif
 #include <cstdlib>
 #include <vector>
 
+#include "address_space.h"
 #include "recorder_test_support.h"
 #include "recording_file.h"
 
@@ -110,11 +105,7 @@ TEST(RecordingFileWrites, AFailedAppendKeepsWhatFitAndTheSizesSayIt) {
   const auto path = dir / "full.wav";
   EXPECT_EXIT(
       {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{};
-        ::getrlimit(RLIMIT_FSIZE, &limit);
-        limit.rlim_cur = 44 + 1000;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+        LimitFileSize(44 + 1000);
         orlesk::RecordingFile file;
         const std::vector<std::uint8_t> audio(1600, 0x55);
         const bool failed = file.Create(Utf16Path(path).c_str()) &&

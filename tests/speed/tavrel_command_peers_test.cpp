@@ -126,14 +126,6 @@ std::string Formatted(const char* pattern, const std::string& value) {
   return text.data();
 }
 
-std::set<std::string> Entries(const fs::path& folder) {
-  std::set<std::string> names;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
-
 // The format and data chunk of `path` as libsndfile reads them.
 Samples ReadWithLibsndfile(const fs::path& path) {
   SF_INFO info{};
@@ -217,7 +209,7 @@ TEST_P(PeerFiles, GiveTheSamplesOfACanonicalFileAtTheScaledRate) {
 
   const Bytes expected = LibraryOutputOnCanonicalCopy(speed);
   EXPECT_EQ(ReadWholeFile(out_), expected);
-  EXPECT_EQ(Entries(folder_.path()), (std::set<std::string>{"in.wav", "out.wav"}));
+  EXPECT_EQ(FileNamesIn(folder_.path()), (std::set<fs::path>{"in.wav", "out.wav"}));
 
   const std::uint32_t rate = samples_.format.sampleRate * static_cast<std::uint32_t>(speed) / 100u;
   const std::uint64_t outputFrames = (expected.size() - 44) / blockAlign;
@@ -254,7 +246,7 @@ TEST(PeerFloatFile, IsRefusedAndLeavesNothingBehind) {
   EXPECT_EQ(outcome.exitCode, 1);
   EXPECT_NE(outcome.output.find("holds 32-bit float samples"), std::string::npos) << outcome.output;
   EXPECT_NE(outcome.output.find("-c:a pcm_s24le"), std::string::npos) << outcome.output;
-  EXPECT_EQ(Entries(folder.path()), (std::set<std::string>{"in.wav"}));
+  EXPECT_EQ(FileNamesIn(folder.path()), (std::set<fs::path>{"in.wav"}));
 }
 
 }  // namespace

@@ -31,13 +31,7 @@ class TavrelCommand : public ::testing::Test {
  protected:
   void SetUp() override { WriteWholeFile(in_, MakeWav({1, 8000, 16, 0}, Ramp16(16000))); }
 
-  std::set<std::string> Entries() const {
-    std::set<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder_.path())) {
-      names.insert(entry.path().filename().string());
-    }
-    return names;
-  }
+  std::set<fs::path> Entries() const { return FileNamesIn(folder_.path()); }
 
   ScratchFolder folder_;
   std::string in_ = (folder_ / "in.wav").string();
@@ -92,7 +86,7 @@ TEST_F(TavrelCommand, CopiesTheSamplesOfAnotherLayoutAndSaysSo) {
   const std::string reference = (folder_ / "reference.wav").string();
   ASSERT_EQ(RunTavrel(in_ + " " + reference + " 150").exitCode, 0);
   EXPECT_EQ(ReadWholeFile(out_), ReadWholeFile(reference));
-  EXPECT_EQ(Entries(), (std::set<std::string>{"in.wav", "listed.wav", "out.wav", "reference.wav"}));
+  EXPECT_EQ(Entries(), (std::set<fs::path>{"in.wav", "listed.wav", "out.wav", "reference.wav"}));
 }
 
 TEST_F(TavrelCommand, RefusesWhatItCannotComputeAndLeavesTheDestinationAlone) {
@@ -178,7 +172,7 @@ TEST_F(TavrelCommand, LeavesNothingBehindWhenTheCopyCannotBeMade) {
       << tooLarge.output;
   EXPECT_NE(tooLarge.output.find("writing the copy failed: File too large"), std::string::npos)
       << tooLarge.output;
-  EXPECT_EQ(Entries(), (std::set<std::string>{"in.wav", "listed.wav"}));
+  EXPECT_EQ(Entries(), (std::set<fs::path>{"in.wav", "listed.wav"}));
 }
 
 TEST_F(TavrelCommand, RemovesItsCopyWhenInterruptedOrTerminated) {
@@ -203,9 +197,10 @@ TEST_F(TavrelCommand, RemovesItsCopyWhenInterruptedOrTerminated) {
     }
     ::close(channel[1]);
     const auto copyExists = [&] {
-      const std::set<std::string> names = Entries();
-      return std::any_of(names.begin(), names.end(),
-                         [](const std::string& name) { return name.rfind(".tavrel-", 0) == 0; });
+      const std::set<fs::path> names = Entries();
+      return std::any_of(names.begin(), names.end(), [](const fs::path& name) {
+        return name.string().rfind(".tavrel-", 0) == 0;
+      });
     };
     for (int wait = 0; wait < 1000 && !copyExists(); ++wait) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -216,7 +211,7 @@ TEST_F(TavrelCommand, RemovesItsCopyWhenInterruptedOrTerminated) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ::close(channel[0]);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
-    EXPECT_EQ(Entries(), (std::set<std::string>{"in.wav", "listed.wav"}));
+    EXPECT_EQ(Entries(), (std::set<fs::path>{"in.wav", "listed.wav"}));
   }
 }
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #endif
 
+#include <csignal>
 #include <cstdio>
 
 namespace test_support {
@@ -29,6 +30,21 @@ bool LimitAddressSpace(std::size_t headroom) {
   const rlim_t bytes = mappedPages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + headroom;
   const rlimit limit{bytes, bytes};
   return ::setrlimit(RLIMIT_AS, &limit) == 0;
+}
+
+void LimitFileSize(std::uint64_t bytes) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  limit.rlim_cur = static_cast<rlim_t>(bytes);
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+void LiftFileSizeLimit() {
+  rlimit limit{};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  limit.rlim_cur = limit.rlim_max;
+  ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 #endif

@@ -42,6 +42,14 @@ std::optional<Bytes> ReadFileIfExists(const std::filesystem::path& path) {
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::set<std::filesystem::path> FileNamesIn(const std::filesystem::path& folder) {
+  std::set<std::filesystem::path> names;
+  for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(folder)) {
+    names.insert(entry.path().filename());
+  }
+  return names;
+}
+
 Bytes ReadWholeFile(const std::filesystem::path& path) {
   std::optional<Bytes> bytes = ReadFileIfExists(path);
   if (!bytes) {

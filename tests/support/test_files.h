@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -39,6 +40,9 @@ void WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint
 
 // Every byte of the file, or nothing when it cannot be opened.
 std::optional<Bytes> ReadFileIfExists(const std::filesystem::path& path);
+
+// The names of everything in `folder`.
+std::set<std::filesystem::path> FileNamesIn(const std::filesystem::path& folder);
 
 // The UTF-16 form of an ASCII or UTF-8 path, as the libraries' internals
 // take it.

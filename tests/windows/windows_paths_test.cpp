@@ -57,7 +57,7 @@ TEST_F(WindowsPaths, NamesOutsideTheAnsiCodePageReachTheFileSystemIntact) {
   WriteWholeFile(folder / "plain.wav", source_);
   ASSERT_EQ(Apply(folder / "plain.wav", folder / "plain 150.wav", 150), TAVREL_SUCCESS);
   const Bytes expected = ReadWholeFile(folder / "plain 150.wav");
-  std::set<std::wstring> created{L"plain.wav", L"plain 150.wav"};
+  std::set<fs::path> created{L"plain.wav", L"plain 150.wav"};
 
   for (const std::wstring name :
        {L"caf\u00E9 \u00E0 la cr\u00E8me", L"\u0416\u0436 \u00DF \u0130i",
@@ -69,11 +69,7 @@ TEST_F(WindowsPaths, NamesOutsideTheAnsiCodePageReachTheFileSystemIntact) {
   }
   // Nothing else appeared, such as a name with '?' for every character the
   // code page lacks.
-  std::set<std::wstring> found;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-    found.insert(entry.path().filename().wstring());
-  }
-  EXPECT_EQ(found, created);
+  EXPECT_EQ(FileNamesIn(folder), created);
 }
 
 TEST_F(WindowsPaths, TheSourceUnderAnyOtherSpellingIsRefusedAsTheDestination) {
