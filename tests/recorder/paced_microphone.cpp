@@ -25,23 +25,14 @@ paced_device::PacedDeviceOptions AtSpeed(double speed) {
   return options;
 }
 
-std::uint64_t CounterAt(const test_support::Bytes& audio, std::size_t index,
-                        unsigned frameBytes) {
-  std::uint64_t counter = 0;
-  for (unsigned byte = 0; byte < frameBytes && byte < 8; ++byte) {
-    counter |= std::uint64_t{audio.at(index * frameBytes + byte)} << (8 * byte);
-  }
-  return counter;
-}
-
 std::size_t ExpectConsecutiveCounters(const test_support::Bytes& audio, unsigned frameBytes) {
   EXPECT_EQ(audio.size() % frameBytes, 0u);
   const std::size_t frames = audio.size() / frameBytes;
   const std::uint64_t mask = frameBytes >= 8 ? ~std::uint64_t{0}
                                              : (std::uint64_t{1} << (8 * frameBytes)) - 1;
   for (std::size_t i = 0; i < frames; ++i) {
-    if (CounterAt(audio, i, frameBytes) != (i & mask)) {
-      ADD_FAILURE() << "frame " << i << " holds " << CounterAt(audio, i, frameBytes);
+    if (paced_device::CounterOf(audio, i, frameBytes) != (i & mask)) {
+      ADD_FAILURE() << "frame " << i << " holds " << paced_device::CounterOf(audio, i, frameBytes);
       break;
     }
   }
@@ -54,11 +45,11 @@ std::uint64_t ExpectGrowingCounters(const test_support::Bytes& audio) {
   if (frames == 0) {
     return 0;
   }
-  EXPECT_EQ(CounterAt(audio, 0, 4), 0u);
+  EXPECT_EQ(paced_device::CounterOf(audio, 0, 4), 0u);
   std::uint64_t missing = 0;
   for (std::size_t i = 1; i < frames; ++i) {
-    const std::uint64_t previous = CounterAt(audio, i - 1, 4);
-    const std::uint64_t current = CounterAt(audio, i, 4);
+    const std::uint64_t previous = paced_device::CounterOf(audio, i - 1, 4);
+    const std::uint64_t current = paced_device::CounterOf(audio, i, 4);
     if (current <= previous) {
       ADD_FAILURE() << "frame " << i << " holds " << current << " after " << previous;
       break;
@@ -66,20 +57,6 @@ std::uint64_t ExpectGrowingCounters(const test_support::Bytes& audio) {
     missing += current - previous - 1;
   }
   return missing;
-}
-
-test_support::Bytes ExpectFinishedRecording(const std::filesystem::path& path,
-                                            unsigned frameBytes) {
-  const test_support::Bytes file = test_support::ReadWholeFile(path);
-  EXPECT_GE(file.size(), 44u);
-  if (file.size() < 44) {
-    return {};
-  }
-  const std::size_t audioBytes = file.size() - 44;
-  EXPECT_EQ(test_support::Le32At(file, 40), audioBytes) << path;
-  EXPECT_EQ(test_support::Le32At(file, 4), audioBytes + 36) << path;
-  EXPECT_EQ(audioBytes % frameBytes, 0u) << path;
-  return AudioOf(file);
 }
 
 paced_device::PacedDeviceReport ExpectEveryFrameReadInTheFile(const std::filesystem::path& path,

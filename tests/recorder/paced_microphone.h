@@ -33,10 +33,6 @@ class PacedMicrophone {
 // The device's options for frame counters delivered at `speed` × real time.
 paced_device::PacedDeviceOptions AtSpeed(double speed);
 
-// Without a file the device delivers frame counters: frame n holds n,
-// little-endian, cut to the frame's width. The counter of frame `index`.
-std::uint64_t CounterAt(const test_support::Bytes& audio, std::size_t index, unsigned frameBytes);
-
 // Checks that `audio` is whole frames of counters 0, 1, 2, ... cut to the
 // frame's width, with none missing. Returns the frame count.
 std::size_t ExpectConsecutiveCounters(const test_support::Bytes& audio, unsigned frameBytes);
@@ -45,11 +41,6 @@ std::size_t ExpectConsecutiveCounters(const test_support::Bytes& audio, unsigned
 // only ever grow, by 1 or, where frames were lost, by more. Returns how
 // many frames were missing.
 std::uint64_t ExpectGrowingCounters(const test_support::Bytes& audio);
-
-// Checks that the file is a finished recording: its sizes match its length
-// in whole frames. Returns its audio.
-test_support::Bytes ExpectFinishedRecording(const std::filesystem::path& path,
-                                            unsigned frameBytes);
 
 // Checks that the finished recording at `path` holds, in order, exactly the
 // frames read from `microphone` (counters from 0), and some. Returns the

@@ -30,22 +30,28 @@ bool WaitForAudio(const fs::path& path, std::size_t bytes) {
   return false;
 }
 
-std::size_t ExpectFinishedPrefix(const fs::path& path, const std::vector<std::uint8_t>& input,
-                                 std::size_t frameBytes) {
+test_support::Bytes ExpectFinishedRecording(const fs::path& path,
+                                            unsigned frameBytes) {
   const test_support::Bytes file = test_support::ReadWholeFile(path);
   EXPECT_GE(file.size(), 44u);
   if (file.size() < 44) {
-    return 0;
+    return {};
   }
   const std::size_t audioBytes = file.size() - 44;
-  EXPECT_EQ(test_support::Le32At(file, 40), audioBytes);
-  EXPECT_EQ(test_support::Le32At(file, 4), audioBytes + 36);
-  EXPECT_EQ(audioBytes % frameBytes, 0u);
-  EXPECT_LE(audioBytes, input.size());
-  EXPECT_TRUE(audioBytes <= input.size() &&
-              std::equal(file.begin() + 44, file.end(), input.begin()))
+  EXPECT_EQ(test_support::Le32At(file, 40), audioBytes) << path;
+  EXPECT_EQ(test_support::Le32At(file, 4), audioBytes + 36) << path;
+  EXPECT_EQ(audioBytes % frameBytes, 0u) << path;
+  return AudioOf(file);
+}
+
+std::size_t ExpectFinishedPrefix(const fs::path& path, const std::vector<std::uint8_t>& input,
+                                 unsigned frameBytes) {
+  const test_support::Bytes audio = ExpectFinishedRecording(path, frameBytes);
+  EXPECT_LE(audio.size(), input.size());
+  EXPECT_TRUE(audio.size() <= input.size() &&
+              std::equal(audio.begin(), audio.end(), input.begin()))
       << "the recording is not the start of the input";
-  return audioBytes;
+  return audio.size();
 }
 
 }  // namespace recorder_test

@@ -28,10 +28,12 @@
 // 65536; S32_LE stereo: all 64 bits).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace paced_device {
 
@@ -64,5 +66,14 @@ struct PacedDeviceReport {
 
 // Nothing when the report is missing or incomplete.
 std::optional<PacedDeviceReport> ReadPacedDeviceReport(const std::filesystem::path& report);
+
+// The frames the device delivers without a file, from frame `first` on:
+// frame n carries n, little-endian, cut to the frame's width.
+std::vector<std::uint8_t> CounterFrames(std::uint64_t first, std::size_t count,
+                                        unsigned frameBytes);
+// The number counter frame `index` of `frames` carries (its first 8 bytes
+// at most).
+std::uint64_t CounterOf(const std::vector<std::uint8_t>& frames, std::size_t index,
+                        unsigned frameBytes);
 
 }  // namespace paced_device

@@ -83,23 +83,4 @@ Bytes ReadFrames(snd_pcm_t* pcm, const StreamSetup& setup, std::size_t frames, l
   return bytes;
 }
 
-Bytes CounterFrames(std::uint64_t first, std::size_t count, unsigned frameBytes) {
-  Bytes bytes;
-  bytes.reserve(count * frameBytes);
-  for (std::uint64_t number = first; number < first + count; ++number) {
-    for (unsigned byte = 0; byte < frameBytes; ++byte) {
-      bytes.push_back(static_cast<std::uint8_t>(byte < 8 ? number >> (8 * byte) : 0));
-    }
-  }
-  return bytes;
-}
-
-std::uint64_t CounterOf(const Bytes& frames, std::size_t index, unsigned frameBytes) {
-  std::uint64_t number = 0;
-  for (unsigned byte = 0; byte < frameBytes && byte < 8; ++byte) {
-    number |= std::uint64_t{frames.at(index * frameBytes + byte)} << (8 * byte);
-  }
-  return number;
-}
-
 }  // namespace paced_test

@@ -57,10 +57,7 @@ unsigned FrameBytes(const StreamSetup& setup);
 Bytes ReadFrames(snd_pcm_t* pcm, const StreamSetup& setup, std::size_t frames,
                  long* error = nullptr);
 
-// The frames the device holds without a file: frame n carries n,
-// little-endian, cut to the frame's width.
-Bytes CounterFrames(std::uint64_t first, std::size_t count, unsigned frameBytes);
-// The number a counter frame carries (its first 8 bytes at most).
-std::uint64_t CounterOf(const Bytes& frames, std::size_t index, unsigned frameBytes);
+using paced_device::CounterFrames;
+using paced_device::CounterOf;
 
 }  // namespace paced_test
