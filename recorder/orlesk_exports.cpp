@@ -14,16 +14,19 @@ namespace {
 constinit orlesk::PlatformCaptureSystem captureSystem;
 constinit orlesk::Recorder recorder{captureSystem};
 
-}  // namespace
+// Where unloading cannot stop a recording (Windows: see
+// library_lifetime.h), the library stays loaded once it records, and a
+// process that ends while recording leaves the file with its sizes.
+void FinaliseRecordingAtProcessEnd() { recorder.FinaliseAtProcessEnd(); }
 
-orlesk::Recorder& orlesk::ProcessRecorder() { return recorder; }
+}  // namespace
 
 extern "C" int32_t ORLESK_CALL StartRecordingWav(const OrleskPathChar* path, int32_t sampleRate,
                                                  int32_t bitsPerSample) {
   try {
     const int32_t status = recorder.Start(common::AsUtf16(path), sampleRate, bitsPerSample);
     if (status == ORLESK_SUCCESS) {
-      orlesk::KeepLibraryLoaded();
+      common::KeepLibraryLoadedUntilProcessEnd(&FinaliseRecordingAtProcessEnd);
     }
     return status;
   } catch (...) {

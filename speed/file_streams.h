@@ -1,14 +1,13 @@
 // The call's open files as conversion streams. The source is read through
-// its buffered stream, one read per block; the destination is written with
-// the file's own calls, straight from the output buffer, so its bytes are
-// not copied once more through a stream buffer.
+// its buffered stream, one read per block; the destination is written
+// straight from the output buffer, around its stream (see direct_file_io.h).
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
-#include <optional>
 
 #include "conversion_streams.h"
+#include "direct_file_io.h"
 
 namespace tavrel {
 
@@ -24,21 +23,18 @@ class FileSource final : public SourceStream {
   std::FILE* file_;
 };
 
-// Writes through the stream's file descriptor and never through the stream
-// itself, whose buffer therefore stays empty: closing the stream closes the
-// file and reports whether that failed.
 class FileDestination final : public DestinationStream {
  public:
-  explicit FileDestination(std::FILE* file);
-  bool Append(const std::uint8_t* bytes, std::size_t size) override;
-  bool WriteAt(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size) override;
+  explicit FileDestination(std::FILE* file) : file_(file) {}
+  bool Append(const std::uint8_t* bytes, std::size_t size) override {
+    return common::AppendDirectly(file_, bytes, size);
+  }
+  bool WriteAt(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size) override {
+    return common::OverwriteDirectly(file_, offset, bytes, size);
+  }
 
  private:
-  int descriptor_;
+  std::FILE* file_;
 };
-
-// The length of an open regular file; nothing for anything else (a pipe or
-// a device has no length to size buffers by).
-std::optional<std::uint64_t> RegularFileSize(std::FILE* file);
 
 }  // namespace tavrel

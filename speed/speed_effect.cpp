@@ -42,7 +42,7 @@ std::int32_t ApplySpeedEffect(const char16_t* source, const char16_t* destinatio
   if (!common::CreateFileForWriting(destination, &sourceIdentity, output)) {
     return TAVREL_ERROR_DESTINATION;
   }
-  const std::optional<std::uint64_t> sourceBytes = RegularFileSize(input.get());
+  const std::optional<std::uint64_t> sourceBytes = common::RegularFileSize(input.get());
   // On a cache line, like the file's pages it is filled from: the kernel's
   // copy is fastest so.
   const std::size_t bufferBytes = SourceBufferBytes(sourceBytes);

@@ -3,12 +3,7 @@
 // here reads it, and a child process never inherits the handle.
 #include "positioned_file.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-
-#include <algorithm>
+#include "write_fully.h"
 
 namespace common {
 
@@ -16,28 +11,11 @@ namespace {
 
 HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
-// WriteFile takes a 32-bit count; 2 GiB at a time stays well within it.
-constexpr std::size_t kLargestWrite = 0x80000000u;
-
 }  // namespace
 
 std::size_t WriteAllAt(std::intptr_t handle, std::uint64_t offset, const std::uint8_t* bytes,
                        std::size_t size) {
-  std::size_t done = 0;
-  while (done < size) {
-    const std::uint64_t at = offset + done;
-    OVERLAPPED position{};
-    position.Offset = static_cast<DWORD>(at & 0xFFFFFFFFu);
-    position.OffsetHigh = static_cast<DWORD>(at >> 32);
-    const auto chunk = static_cast<DWORD>(std::min(size - done, kLargestWrite));
-    DWORD written = 0;
-    if (!::WriteFile(AsHandle(handle), bytes + done, chunk, &written, &position) ||
-        written == 0) {
-      break;
-    }
-    done += written;
-  }
-  return done;
+  return windows::WriteFully(AsHandle(handle), bytes, size, &offset);
 }
 
 bool PositionedFile::Close() {
