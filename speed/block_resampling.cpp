@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "resample_kernels.h"
+#include "wide_kernels.h"
 
 namespace tavrel {
 
@@ -64,12 +64,10 @@ void ShrinkFrames(const std::uint8_t* input, std::uint32_t frames, std::uint32_t
                   std::uint8_t* output, VectorPath path) {
   // The wide instructions take the frames they can; the plain code does the
   // rest.
-  std::uint32_t done = first;
-  if (path == VectorPath::kAvx512) {
-    done = ShrinkFramesAvx512(input, frames, blockAlign, picks, first, end, output);
-  } else if (path == VectorPath::kAvx2) {
-    done = ShrinkFramesAvx2(input, frames, blockAlign, picks, first, end, output);
-  }
+  const WideKernels* wide = WideKernelsFor(path);
+  const std::uint32_t done =
+      wide != nullptr ? wide->shrinkFrames(input, frames, blockAlign, picks, first, end, output)
+                      : first;
   const std::uint32_t* pick = picks.frames() + done;
   const std::uint32_t count = end - done;
   std::uint8_t* rest = output + std::size_t{done - first} * blockAlign;

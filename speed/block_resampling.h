@@ -31,15 +31,9 @@ std::uint32_t ResampledFrameCount(std::uint32_t frames, std::int32_t speed);
 // interpolation needs: block align >= channels × (bits / 8).
 bool SamplesFitInFrame(const FrameLayout& layout);
 
-// The wide kernels are built for x86-64 Linux. Not for 64-bit Windows:
-// there g++ cannot align the stack beyond 16 bytes, so a spilled 256- or
-// 512-bit register may land unaligned and fault.
-#if defined(__x86_64__) && !defined(_WIN32)
-#define TAVREL_X86_VECTOR_KERNELS 1
-#endif
-
 // The ways resampled frames can be computed. Every way gives the same
-// bytes; the wider ones exist only where the processor has them.
+// bytes; the wider ones exist only in builds with their kernels
+// (speed/kernels/) and where the processor has them.
 enum class VectorPath {
   kPortable,  // plain C++, on every architecture
   kAvx2,      // x86-64 with AVX2

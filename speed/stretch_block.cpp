@@ -11,7 +11,7 @@
 
 #include "block_resampling.h"
 #include "sample_rules.h"
-#include "resample_kernels.h"
+#include "wide_kernels.h"
 
 namespace tavrel {
 
@@ -165,12 +165,10 @@ void StretchFrames(const std::uint8_t* input, std::uint32_t frames, const FrameL
   }
   // The wide instructions take the frames they can; the plain code does the
   // rest (and everything on other processors).
-  std::uint32_t done = first;
-  if (path == VectorPath::kAvx512) {
-    done = StretchDenseFramesAvx512(input, frames, layout, positions, first, end, output);
-  } else if (path == VectorPath::kAvx2) {
-    done = StretchDenseFramesAvx2(input, frames, layout, positions, first, end, output);
-  }
+  const WideKernels* wide = WideKernelsFor(path);
+  const std::uint32_t done =
+      wide != nullptr ? wide->stretchDenseFrames(input, frames, layout, positions, first, end, output)
+                      : first;
   std::uint8_t* rest = output + std::size_t{done - first} * layout.blockAlign;
   switch (layout.bitsPerSample) {
     case 8: InterpolateFrames<rules::Unsigned8>(input, frames, layout, positions, done, end, rest); break;

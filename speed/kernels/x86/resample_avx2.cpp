@@ -1,5 +1,4 @@
-// The AVX2 stretch kernels. Only x86-64 has them; elsewhere the portable
-// code does everything.
+// The AVX2 kernels.
 //
 // A group of output frames holds 8 samples (8 mono or 4 stereo frames).
 // Below 100 the positions of consecutive output frames advance by less than
@@ -9,10 +8,9 @@
 // where a gather would take a load per sample.
 #include <cstring>
 
-#include "resample_kernels.h"
-
-#if defined(TAVREL_X86_VECTOR_KERNELS)
 #include <immintrin.h>
+
+#include "x86_kernels.h"
 
 namespace tavrel {
 
@@ -282,23 +280,3 @@ std::uint32_t StretchDenseFramesAvx2(const std::uint8_t* input, std::uint32_t fr
 }
 
 }  // namespace tavrel
-
-#else  // no wide instructions on this architecture
-
-namespace tavrel {
-
-std::uint32_t ShrinkFramesAvx2(const std::uint8_t*, std::uint32_t, std::uint32_t,
-                               const FramePicks&, std::uint32_t first, std::uint32_t,
-                               std::uint8_t*) {
-  return first;
-}
-
-std::uint32_t StretchDenseFramesAvx2(const std::uint8_t*, std::uint32_t, const FrameLayout&,
-                                     const StretchPositions&, std::uint32_t first, std::uint32_t,
-                                     std::uint8_t*) {
-  return first;
-}
-
-}  // namespace tavrel
-
-#endif

@@ -1,8 +1,6 @@
 // The AVX-512 stretch kernels: the scheme of the AVX2 ones (see there) with
 // 16 lanes, so a group is 16 samples, or 16 frames of 16-bit stereo.
-#include "resample_kernels.h"
 
-#if defined(TAVREL_X86_VECTOR_KERNELS)
 // g++ 12 misreads the deliberately undefined starting value inside its own
 // AVX-512 intrinsics as a use of an uninitialised variable.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -10,6 +8,8 @@
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 #include <immintrin.h>
+
+#include "x86_kernels.h"
 
 namespace tavrel {
 
@@ -248,23 +248,3 @@ std::uint32_t StretchDenseFramesAvx512(const std::uint8_t* input, std::uint32_t 
 }
 
 }  // namespace tavrel
-
-#else  // no AVX-512 on this architecture
-
-namespace tavrel {
-
-std::uint32_t ShrinkFramesAvx512(const std::uint8_t*, std::uint32_t, std::uint32_t,
-                                 const FramePicks&, std::uint32_t first, std::uint32_t,
-                                 std::uint8_t*) {
-  return first;
-}
-
-std::uint32_t StretchDenseFramesAvx512(const std::uint8_t*, std::uint32_t, const FrameLayout&,
-                                       const StretchPositions&, std::uint32_t first,
-                                       std::uint32_t, std::uint8_t*) {
-  return first;
-}
-
-}  // namespace tavrel
-
-#endif

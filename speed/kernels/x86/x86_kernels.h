@@ -1,40 +1,31 @@
-// Resampling with wide vector instructions, for the layouts nearly every
-// file has. Stretching: mono and stereo frames of 8, 16, 24 or 32-bit
-// samples without padding; each kernel gives exactly the bytes of the
-// portable code, with the same IEEE operations in the same order, one
-// rounding each, no fused multiply-add. Shrinking: 4-byte frames (16-bit
-// stereo, 32-bit mono) up to speed 206 or 214 (MaxShrinkSpeed).
+// What the x86 kernels share. Stretching: mono and stereo frames of 8, 16,
+// 24 or 32-bit samples without padding; each kernel gives exactly the bytes
+// of the portable code, with the same IEEE operations in the same order,
+// one rounding each, no fused multiply-add. Shrinking: 4-byte frames
+// (16-bit stereo, 32-bit mono) up to speed 206 or 214 (MaxShrinkSpeed).
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
-#include "block_resampling.h"
+#include "wide_kernels.h"
 
 namespace tavrel {
 
-// Output frames [first, end) of a stretched block, written from `output`
-// on, as far as the kernel can take them: it stops where the next frame of
-// an output frame is no longer the one after it (at the block's end), and
-// takes nothing of a layout it does not know. Returns the frame up to which
-// it wrote; the portable code does the rest.
+// The kernels of each instruction set, as WideKernels describes them.
 std::uint32_t StretchDenseFramesAvx2(const std::uint8_t* input, std::uint32_t frames,
                                      const FrameLayout& layout, const StretchPositions& positions,
                                      std::uint32_t first, std::uint32_t end,
                                      std::uint8_t* output);
-
-// The same with AVX-512 (F, BW, DQ and VL), 16 samples at a time.
+std::uint32_t ShrinkFramesAvx2(const std::uint8_t* input, std::uint32_t frames,
+                               std::uint32_t blockAlign, const FramePicks& picks,
+                               std::uint32_t first, std::uint32_t end, std::uint8_t* output);
+// AVX-512 F, BW, DQ and VL, 16 samples at a time.
 std::uint32_t StretchDenseFramesAvx512(const std::uint8_t* input, std::uint32_t frames,
                                        const FrameLayout& layout,
                                        const StretchPositions& positions, std::uint32_t first,
                                        std::uint32_t end, std::uint8_t* output);
-
-// Output frames [first, end) of a shrunk block of 4-byte frames, as far as
-// the kernel can take them. Returns the frame up to which it wrote.
-std::uint32_t ShrinkFramesAvx2(const std::uint8_t* input, std::uint32_t frames,
-                               std::uint32_t blockAlign, const FramePicks& picks,
-                               std::uint32_t first, std::uint32_t end, std::uint8_t* output);
 std::uint32_t ShrinkFramesAvx512(const std::uint8_t* input, std::uint32_t frames,
                                  std::uint32_t blockAlign, const FramePicks& picks,
                                  std::uint32_t first, std::uint32_t end, std::uint8_t* output);
