@@ -7,7 +7,4 @@
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
 
 set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_NAME tavrel-orlesk)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_VENDOR "Tavrel and Orlesk developers")
 include(CPack)

@@ -3,8 +3,8 @@
 # as the emulator, so that CTest (and GoogleTest's test discovery) runs the
 # target's programs on this machine.
 #
-# Libraries built for the target elsewhere (GoogleTest, see
-# scripts/hardening/cross-build.sh) are found through
+# Libraries built for the target elsewhere (GoogleTest, see target_googletest
+# in scripts/hardening/common.sh) are found through
 # -DTAVREL_CROSS_PREFIX=<their install prefix>.
 
 set(CMAKE_SYSTEM_NAME Linux)
