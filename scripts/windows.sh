@@ -54,7 +54,7 @@ mkdir -p "$out"
 build_paced_plugin() {
   local linux_toolchain=()
   [[ $1 == i686 ]] && linux_toolchain=(-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/linux-i386.cmake")
-  cmake -S tests/paced_device/plugin -B "$out/$1-paced-plugin" "${linux_toolchain[@]}" \
+  cmake -S instruments/paced_device/plugin -B "$out/$1-paced-plugin" "${linux_toolchain[@]}" \
     -DCMAKE_BUILD_TYPE=Release -DTAVREL_WARNINGS_AS_ERRORS=ON >/dev/null
   cmake --build "$out/$1-paced-plugin" -j "$(hardening_jobs)" >/dev/null
 }

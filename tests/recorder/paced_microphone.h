@@ -1,4 +1,4 @@
-// The paced capture device (tests/paced_device) as the "default" PCM of
+// The paced capture device (instruments/paced_device) as the "default" PCM of
 // this process and of the commands it starts: frames arrive in real time ×
 // speed from the start of capture, an unread ring overruns, and the device
 // can fail for good, as a sound card would.

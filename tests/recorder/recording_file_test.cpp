@@ -89,9 +89,7 @@ TEST(RecordingFileSizes, FollowTheWholeFramesAppendedAndSoxAgrees) {
 #if defined(_WIN32)
   GTEST_SKIP() << "sox judges the file on Linux";
 #else
-  if (!HaveCommand("soxi")) {
-    GTEST_SKIP() << "soxi is not installed";
-  }
+  SKIP_WITHOUT_COMMAND("soxi");
   EXPECT_EQ(RunCommand("soxi -s " + Quoted(path) + " 2>/dev/null").output, "1500\n");
   EXPECT_EQ(RunCommand("soxi -r " + Quoted(path) + " 2>/dev/null").output, "8000\n");
 #endif

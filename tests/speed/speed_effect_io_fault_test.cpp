@@ -4,7 +4,6 @@
 // that runs one call, and the outcome is judged by what the files hold.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -23,9 +22,7 @@ constexpr std::uint32_t kDeclaredDataSize = 2 * kSourceFrames;
 class IoFaults : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveCommand("strace")) {
-      GTEST_SKIP() << "strace is not installed";
-    }
+    SKIP_WITHOUT_COMMAND("strace");
     WriteWholeFile(source_, MakeWav({1, 8000, 16, 0}, Ramp16(kSourceFrames)));
   }
 
@@ -34,19 +31,10 @@ class IoFaults : public ::testing::Test {
   int RunWithFault(const fs::path& path, const std::string& call, const std::string& injection,
                    std::int32_t speed) {
     fs::remove(destination_);
-    // LeakSanitizer cannot work under ptrace: a sanitizer build's runner
-    // goes without it.
-    const char* asanOptions = std::getenv("ASAN_OPTIONS");
-    std::string environment = "ASAN_OPTIONS='";
-    if (asanOptions != nullptr) {
-      environment += asanOptions;
-      environment += ':';
-    }
-    environment += "detect_leaks=0' ";
-    const std::string command = environment + "strace -f -qq -o /dev/null -P " + Quoted(path) + " -e trace=" +
-                                call + " -e inject=" + call + ":" + injection + " " +
-                                TAVREL_CALL_RUNNER + " " + Quoted(source_) + " " +
-                                Quoted(destination_) + " " + std::to_string(speed);
+    const std::string command = WithFaultInjected(
+        std::string(TAVREL_CALL_RUNNER) + " " + Quoted(source_) + " " + Quoted(destination_) +
+            " " + std::to_string(speed),
+        call, injection, path);
     return RunCommand(command).exitCode;
   }
 

@@ -38,4 +38,18 @@ std::string Quoted(const std::filesystem::path& path) {
   return quoted;
 }
 
+std::string WithFaultInjected(const std::string& command, const std::string& call,
+                              const std::string& injection, const std::filesystem::path& path) {
+  std::string traced =
+      "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 "
+      // Only the traced calls stop the program, which runs at full speed
+      // otherwise.
+      "strace -f --seccomp-bpf -qq -o /dev/null ";
+  if (!path.empty()) {
+    traced += "-P " + Quoted(path) + " ";
+  }
+  traced += "-e trace=" + call + " -e inject=" + call + ":" + injection + " " + command;
+  return traced;
+}
+
 }  // namespace test_support

@@ -2,6 +2,8 @@
 // the project's own command-line tools.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
 
@@ -21,4 +23,18 @@ bool HaveCommand(const std::string& name);
 // `path` in single quotes, for a shell command line.
 std::string Quoted(const std::filesystem::path& path);
 
+// `command` run under strace with the system calls named `call` changed by
+// `injection` (strace's -e inject=CALL:INJECTION, e.g. "error=EIO:when=2"):
+// in every process it starts, and, given `path`, only on that file's
+// descriptors. LeakSanitizer cannot work under ptrace, so a sanitizer
+// build goes without it.
+std::string WithFaultInjected(const std::string& command, const std::string& call,
+                              const std::string& injection,
+                              const std::filesystem::path& path = {});
+
 }  // namespace test_support
+
+// Skips the running test where the command `name` is not installed.
+#define SKIP_WITHOUT_COMMAND(name)            \
+  if (!::test_support::HaveCommand(name)) \
+  GTEST_SKIP() << (name) << " is not installed"

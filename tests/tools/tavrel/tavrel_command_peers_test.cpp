@@ -233,9 +233,7 @@ INSTANTIATE_TEST_SUITE_P(, PeerFiles,
                          });
 
 TEST(PeerFloatFile, IsRefusedAndLeavesNothingBehind) {
-  if (!HaveCommand("sox")) {
-    GTEST_SKIP() << "sox is not installed";
-  }
+  SKIP_WITHOUT_COMMAND("sox");
   const ScratchFolder folder;
   const fs::path in = folder / "in.wav";
   ASSERT_EQ(RunCommand("sox -n -r 8000 -e floating-point -b 32 " + Quoted(in) + " synth 1 sine 300")

@@ -30,19 +30,10 @@ std::string Command(const fs::path& path, const std::string& arguments) {
   return std::string(ORLESK_COMMAND) + " " + Quoted(path) + " " + arguments;
 }
 
-// The command under strace, with calls of `call` changed by `injection`
-// (strace's -e inject=CALL:INJECTION). LeakSanitizer, in a sanitizer
-// build, cannot work under ptrace and is turned off.
-std::string WithInjection(const std::string& command, const std::string& call,
-                          const std::string& injection) {
-  return "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 strace -f -qq -o /dev/null "
-         "--seccomp-bpf -e trace=" + call + " -e inject=" + call + ":" + injection + " " + command;
-}
-
 // The command with the `stall`-th write to the file (a pwrite; the header
 // is the first) held up for `stallMicroseconds`.
 std::string WithWriteStall(const std::string& command, int stall, long stallMicroseconds) {
-  return WithInjection(command, "pwrite64",
+  return WithFaultInjected(command, "pwrite64",
                        "delay_enter=" + std::to_string(stallMicroseconds) +
                            ":when=" + std::to_string(stall));
 }
@@ -93,9 +84,7 @@ std::string TextOf(const fs::path& path) {
 
 // Each file call whose failure changes the outcome, made to fail alone.
 TEST(OrleskPacedCommand, EachFailingFileCallIsReported) {
-  if (!HaveCommand("strace")) {
-    GTEST_SKIP() << "strace is not installed";
-  }
+  SKIP_WITHOUT_COMMAND("strace");
   struct Case {
     const char* what;
     double speed;
@@ -126,7 +115,7 @@ TEST(OrleskPacedCommand, EachFailingFileCallIsReported) {
     // A file to replace, so that start has something to empty.
     WriteWholeFile(dir / "x.wav", Bytes(100, 7));
     const CommandResult result = RunCommand(
-        WithInjection(Command(dir / "x.wav", c.arguments + " 2>&1"), c.call, c.injection));
+        WithFaultInjected(Command(dir / "x.wav", c.arguments + " 2>&1"), c.call, c.injection));
     EXPECT_EQ(result.exitCode, 1) << c.what << ": " << result.output;
     EXPECT_NE(result.output.find(c.message), std::string::npos) << c.what << ": " << result.output;
   }
@@ -167,9 +156,7 @@ TEST(OrleskPacedCommand, ATimedRecordingHoldsExactlyItsLengthFromAFastDevice) {
 }
 
 TEST(OrleskPacedCommand, AThreeSecondWriteStallLosesNothing) {
-  if (!HaveCommand("strace")) {
-    GTEST_SKIP() << "strace is not installed";
-  }
+  SKIP_WITHOUT_COMMAND("strace");
   PacedMicrophone microphone(AtSpeed(1));
   ScratchFolder dir;
   const fs::path path = dir / "stalled.wav";
@@ -184,9 +171,7 @@ TEST(OrleskPacedCommand, AThreeSecondWriteStallLosesNothing) {
 }
 
 TEST(OrleskPacedCommand, AStallLongerThanTheQueueLosesAudioAndSaysSo) {
-  if (!HaveCommand("strace")) {
-    GTEST_SKIP() << "strace is not installed";
-  }
+  SKIP_WITHOUT_COMMAND("strace");
   // At ten times real time, a 1.5 s stall is 15 s of audio: three times
   // what the queue holds.
   PacedMicrophone microphone(AtSpeed(10));
