@@ -16,6 +16,10 @@ std::uint32_t ReadLe32(const std::uint8_t* bytes) {
          (static_cast<std::uint32_t>(bytes[3]) << 24);
 }
 
+std::uint64_t ReadLe64(const std::uint8_t* bytes) {
+  return std::uint64_t{ReadLe32(bytes)} | (std::uint64_t{ReadLe32(bytes + 4)} << 32);
+}
+
 void WriteLe16(std::uint8_t* bytes, std::uint16_t value) {
   bytes[0] = static_cast<std::uint8_t>(value);
   bytes[1] = static_cast<std::uint8_t>(value >> 8);

@@ -39,6 +39,8 @@ using WavHeader = std::array<std::uint8_t, kHeaderSize>;
 
 std::uint16_t ReadLe16(const std::uint8_t* bytes);
 std::uint32_t ReadLe32(const std::uint8_t* bytes);
+// RF64 and other 64-bit chunk fields.
+std::uint64_t ReadLe64(const std::uint8_t* bytes);
 void WriteLe16(std::uint8_t* bytes, std::uint16_t value);
 void WriteLe32(std::uint8_t* bytes, std::uint32_t value);
 

@@ -8,18 +8,18 @@
 #include <array>
 #include <cmath>
 
-#include "wav_fields.h"
+#include "wav_header.h"
 
 namespace orlesk_tool {
 
 namespace {
 
-using tool_support::kWavHeaderSize;
+using wav::kHeaderSize;
 
 // Writes a 32-bit little-endian value at `offset`.
 bool WriteLe32At(int descriptor, off_t offset, std::uint32_t value) {
   std::array<std::uint8_t, 4> bytes{};
-  tool_support::WriteLe32(bytes.data(), value);
+  wav::WriteLe32(bytes.data(), value);
   return ::pwrite(descriptor, bytes.data(), bytes.size(), offset) ==
          static_cast<ssize_t>(bytes.size());
 }
@@ -36,7 +36,7 @@ std::optional<RecordingLength> LengthOf(double seconds, std::int32_t rate, std::
     why = "is shorter than one frame";
     return std::nullopt;
   }
-  if (frames > static_cast<double>(tool_support::kMaxWavDataSize / length.frameBytes)) {
+  if (frames > static_cast<double>(wav::kMaxDataSize / length.frameBytes)) {
     why = "is longer than a WAV file's 32-bit sizes can hold at this rate and depth";
     return std::nullopt;
   }
@@ -50,13 +50,13 @@ bool CutRecordingTo(const std::string& path, const RecordingLength& length) {
     return false;
   }
   struct stat status {};
-  const std::uint64_t wanted = kWavHeaderSize + length.dataBytes();
+  const std::uint64_t wanted = kHeaderSize + length.dataBytes();
   bool done = ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
   if (done && static_cast<std::uint64_t>(status.st_size) > wanted) {
     done = ::ftruncate(descriptor, static_cast<off_t>(wanted)) == 0 &&
            WriteLe32At(descriptor, 4,
                        static_cast<std::uint32_t>(length.dataBytes() +
-                                                  tool_support::kRiffSizeOverData)) &&
+                                                  wav::kRiffSizeOverData)) &&
            WriteLe32At(descriptor, 40, static_cast<std::uint32_t>(length.dataBytes()));
   }
   return ::close(descriptor) == 0 && done;

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "wav_fields.h"
+#include "wav_header.h"
 
 namespace orlesk_tool {
 
@@ -40,7 +40,7 @@ std::int64_t RecordedBytes(const std::string& path) {
     return 0;
   }
   return std::max<std::int64_t>(
-      0, status.st_size - static_cast<std::int64_t>(tool_support::kWavHeaderSize));
+      0, status.st_size - static_cast<std::int64_t>(wav::kHeaderSize));
 }
 
 void DrawProgress(double elapsedSeconds, std::int64_t bytes) {

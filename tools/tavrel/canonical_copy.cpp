@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "wav_fields.h"
+#include "wav_header.h"
 
 namespace tavrel_tool {
 
@@ -19,31 +19,26 @@ std::string Failure(const std::string& what, int error) {
   return what + ": " + std::strerror(error);
 }
 
-using tool_support::WriteLe16;
-using tool_support::WriteLe32;
-using CanonicalHeader = std::array<std::uint8_t, tool_support::kWavHeaderSize>;
+using CanonicalHeader = wav::WavHeader;
 
 // The 44-byte header of `layout`'s format with the source's own field
 // values, even where they disagree with each other: the library is to see
 // what a canonical file with these samples would hold.
 CanonicalHeader ComposeHeader(const WavLayout& layout) {
   const WavFormat& format = layout.format;
-  // Sizes too large for the 32-bit fields saturate, as the library's do.
-  const auto dataSize = static_cast<std::uint32_t>(
-      std::min<std::uint64_t>(layout.dataSize, tool_support::kMaxWavDataSize));
   CanonicalHeader header{};
-  std::memcpy(&header[0], "RIFF", 4);
-  WriteLe32(&header[4], dataSize + tool_support::kRiffSizeOverData);
-  std::memcpy(&header[8], "WAVEfmt ", 8);
-  WriteLe32(&header[16], kPlainFormatSize);
-  WriteLe16(&header[20], kFormatPcm);
-  WriteLe16(&header[22], format.channels);
-  WriteLe32(&header[24], format.sampleRate);
-  WriteLe32(&header[28], format.byteRate);
-  WriteLe16(&header[32], format.blockAlign);
-  WriteLe16(&header[34], format.bitsPerSample);
-  std::memcpy(&header[36], "data", 4);
-  WriteLe32(&header[40], dataSize);
+  std::memcpy(&header[wav::kRiffIdOffset], "RIFF", 4);
+  std::memcpy(&header[wav::kFormTypeOffset], "WAVEfmt ", 8);
+  wav::WriteLe32(&header[wav::kFormatSizeOffset], kPlainFormatSize);
+  wav::WriteLe16(&header[wav::kAudioFormatOffset], kFormatPcm);
+  wav::WriteLe16(&header[wav::kChannelsOffset], format.channels);
+  wav::WriteLe32(&header[wav::kSampleRateOffset], format.sampleRate);
+  wav::WriteLe32(&header[wav::kByteRateOffset], format.byteRate);
+  wav::WriteLe16(&header[wav::kBlockAlignOffset], format.blockAlign);
+  wav::WriteLe16(&header[wav::kBitsPerSampleOffset], format.bitsPerSample);
+  std::memcpy(&header[wav::kDataIdOffset], "data", 4);
+  // Sizes too large for the 32-bit fields saturate, as the library's do.
+  wav::SetWavSizes(header, layout.dataSize);
   return header;
 }
 

@@ -12,15 +12,15 @@
 #include <optional>
 #include <utility>
 
-#include "wav_fields.h"
+#include "wav_header.h"
 
 namespace tavrel_tool {
 
 namespace {
 
-using tool_support::ReadLe16;
-using tool_support::ReadLe32;
-using tool_support::ReadLe64;
+using wav::ReadLe16;
+using wav::ReadLe32;
+using wav::ReadLe64;
 
 constexpr std::uint32_t kSizePlaceholder = 0xFFFFFFFFu;
 constexpr std::uint64_t kChunkHeaderSize = 8;
@@ -292,7 +292,7 @@ WavReading ReadWavLayout(const std::filesystem::path& path) {
 
 bool IsCanonical(const WavLayout& layout) {
   return !layout.rf64 && layout.format.chunkSize == kPlainFormatSize &&
-         layout.format.formatTag == kFormatPcm && layout.dataOffset == tool_support::kWavHeaderSize &&
+         layout.format.formatTag == kFormatPcm && layout.dataOffset == wav::kHeaderSize &&
          layout.chunksBeforeData.count == 0 && layout.BytesAfterData() == 0;
 }
 

@@ -14,7 +14,7 @@
 
 namespace tavrel_tool {
 
-// The plain layout the library reads (tool_support::kWavHeaderSize bytes):
+// The plain layout the library reads (wav::kHeaderSize bytes):
 // a 'fmt ' chunk of this size, then 'data'.
 inline constexpr std::uint32_t kPlainFormatSize = 16;
 
