@@ -4,8 +4,9 @@
 #     built with g++ and with clang (asan-gcc, asan-clang);
 #   - the recorder's tests with ThreadSanitizer, g++ and clang (tsan-gcc,
 #     tsan-clang);
-#   - each libFuzzer target for FUZZ_SECONDS (default 60) after replaying
-#     its kept regression inputs (fuzz);
+#   - the libFuzzer targets after replaying their kept regression inputs
+#     (fuzz): the two speed-effect targets side by side for FUZZ_SECONDS
+#     (default 40), then the path target for a third of that;
 #   - cross builds for armhf, aarch64 and s390x with their tests under
 #     qemu-user, including the check that every architecture writes the
 #     same bytes as x86-64 (armhf, aarch64, s390x).
