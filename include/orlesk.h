@@ -48,7 +48,9 @@
 /*
  * OrleskPathChar: one UTF-16 code unit of a path. On Windows that is wchar_t
  * (16 bits there), so L"..." strings and the system's own wide strings pass
- * straight through; elsewhere it is char16_t. Both are the same bytes.
+ * straight through; elsewhere it is char16_t, as wchar_t is 32 bits there
+ * (a host in another language must not pass its UTF-32 "wide" strings).
+ * Both are the same bytes.
  * ORLESK_CALL: the export's calling convention, the system's standard one
  * for exported functions (__stdcall on 32-bit Windows; x64 and Linux have
  * only one). ORLESK_API: how a caller sees the export (imported from
@@ -84,14 +86,22 @@ typedef char16_t OrleskPathChar;
 #define ORLESK_MUST_CHECK
 #endif
 
-#define ORLESK_SUCCESS                 999 /* started, or stopped with the file complete and closed */
-#define ORLESK_ERROR_ALREADY_RECORDING  -1 /* start: a recording is running; it goes on untouched */
-#define ORLESK_ERROR_DEVICE             -2 /* start: the input device refused to open in this format; no file was touched */
-#define ORLESK_ERROR_FILE               -3 /* start: the path is null, not valid UTF-16, longer than 251 UTF-8 bytes, names something other than a regular file, or the file cannot be created and written */
-#define ORLESK_ERROR_NO_BUFFER          -4 /* start: 100 ms of audio is less than one frame, or the buffer, the 5 s queue or the writer thread cannot be had; the file is left as an empty WAV */
-#define ORLESK_ERROR_NOT_RECORDING       2 /* stop: no recording was running; nothing changed */
-#define ORLESK_ERROR_WRITE               3 /* stop: writing the file failed (disk full, I/O error); recording stopped, the file holds the audio written before the failure, with matching sizes */
-#define ORLESK_ERROR_AUDIO_LOST          4 /* stop: audio was lost (the device overran, the disk stalled longer than the queue lasts) or the device stopped delivering; recording stopped, the file is complete and holds every frame captured, in order */
+/*
+ * The statuses of StartRecordingWav and StopRecordingWav. What each one
+ * means, and what it leaves on disk, is written once: in
+ * OrleskStatusMessage() below, whose text is meant to be shown to people as
+ * it is.
+ */
+#define ORLESK_SUCCESS                 999
+/* Only from StartRecordingWav: */
+#define ORLESK_ERROR_ALREADY_RECORDING  -1
+#define ORLESK_ERROR_DEVICE             -2
+#define ORLESK_ERROR_FILE               -3
+#define ORLESK_ERROR_NO_BUFFER          -4
+/* Only from StopRecordingWav: */
+#define ORLESK_ERROR_NOT_RECORDING       2
+#define ORLESK_ERROR_WRITE               3
+#define ORLESK_ERROR_AUDIO_LOST          4
 
 #ifdef __cplusplus
 extern "C" {
@@ -115,26 +125,36 @@ ORLESK_API ORLESK_MUST_CHECK int32_t ORLESK_CALL StartRecordingWav(const OrleskP
 ORLESK_API ORLESK_MUST_CHECK int32_t ORLESK_CALL StopRecordingWav(void);
 
 /*
- * A one-line English description of a status, for a host to show or log:
- * never null, and "unknown status" for a value the library does not return.
- * Compiled into the caller; the library itself produces no text.
+ * The meaning of a status, in one line of English for a host to show or
+ * log: what happened and what it left on disk. Never null; "unknown status"
+ * for a value the library does not return. Compiled into the caller: the
+ * library itself produces no text.
  */
 static inline const char *OrleskStatusMessage(int32_t status) {
   switch (status) {
-    case ORLESK_SUCCESS: return "done";
+    case ORLESK_SUCCESS:
+      return "done: the recording started, or it stopped with the file complete and closed";
     case ORLESK_ERROR_ALREADY_RECORDING:
-      return "a recording is already running in this process (or in the one it was forked from)";
+      return "a recording is already running in this process (or in the one it was forked from); "
+             "it goes on untouched";
     case ORLESK_ERROR_DEVICE:
-      return "the default input device cannot record in this format (bits must be 8, 16, 24 or 32; is there a capture device?)";
+      return "the default input device cannot record in this format (bits must be 8, 16, 24 or 32; "
+             "is there a capture device?); no file was touched";
     case ORLESK_ERROR_FILE:
-      return "the file cannot be created: its folder is missing or not writable, it is not a regular file, or the path is longer than 251 bytes";
+      return "the file cannot be created: its folder is missing or not writable, it is not a regular "
+             "file, or the path is null, not valid UTF-16 or longer than 251 bytes in UTF-8";
     case ORLESK_ERROR_NO_BUFFER:
-      return "this rate and depth give no whole frame in 100 ms, or too large a buffer to allocate";
-    case ORLESK_ERROR_NOT_RECORDING: return "no recording was running";
+      return "this rate and depth give no whole frame in 100 ms, or the buffer, the 5 s queue or the "
+             "writer thread cannot be had; the file is left as an empty WAV";
+    case ORLESK_ERROR_NOT_RECORDING:
+      return "no recording was running in this process; nothing changed";
     case ORLESK_ERROR_WRITE:
-      return "writing the file failed (disk full?); it holds the audio recorded before the failure";
+      return "writing the file failed (disk full?); the recording stopped and the file holds the "
+             "audio recorded before the failure, with matching sizes";
     case ORLESK_ERROR_AUDIO_LOST:
-      return "audio was lost: the device overran or stopped delivering, or the disk stalled for seconds; the file holds what was captured";
+      return "audio was lost: the device overran, failed or gave nothing for 2 s, or the disk "
+             "stalled longer than the 5 s queue lasts; the recording stopped and the file is "
+             "complete, with every frame captured, in order";
     default: return "unknown status";
   }
 }

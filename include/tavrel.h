@@ -23,7 +23,9 @@
 /*
  * TavrelPathChar: one UTF-16 code unit of a path. On Windows that is wchar_t
  * (16 bits there), so L"..." strings and the system's own wide strings pass
- * straight through; elsewhere it is char16_t. Both are the same bytes.
+ * straight through; elsewhere it is char16_t, as wchar_t is 32 bits there
+ * (a host in another language must not pass its UTF-32 "wide" strings).
+ * Both are the same bytes.
  * TAVREL_CALL: the export's calling convention, the system's standard one
  * for exported functions (__stdcall on 32-bit Windows; x64 and Linux have
  * only one). TAVREL_API: how a caller sees the export (imported from
@@ -59,14 +61,19 @@ typedef char16_t TavrelPathChar;
 #define TAVREL_MUST_CHECK
 #endif
 
-#define TAVREL_SUCCESS            999 /* the destination is complete and closed */
-#define TAVREL_ERROR_SPEED          1 /* speed < 1; no file was touched */
-#define TAVREL_ERROR_SOURCE         2 /* the source cannot be opened as a file; the destination is untouched */
-#define TAVREL_ERROR_DESTINATION    3 /* the destination cannot be created, or is the source itself; nothing truncated */
-#define TAVREL_ERROR_SHORT_HEADER   4 /* the source is shorter than the 44-byte header; the destination is empty */
-#define TAVREL_ERROR_NO_MEMORY      5 /* a work buffer cannot be allocated; the destination holds only a header */
-#define TAVREL_ERROR_UNSUPPORTED    6 /* the header cannot be processed at this speed; the destination is empty */
-#define TAVREL_ERROR_IO             7 /* reading the source or writing the destination failed; the destination is incomplete */
+/*
+ * The statuses ApplySpeedEffectToWav returns. What each one means, and what
+ * it leaves on disk, is written once: in TavrelStatusMessage() below, whose
+ * text is meant to be shown to people as it is.
+ */
+#define TAVREL_SUCCESS            999
+#define TAVREL_ERROR_SPEED          1
+#define TAVREL_ERROR_SOURCE         2
+#define TAVREL_ERROR_DESTINATION    3
+#define TAVREL_ERROR_SHORT_HEADER   4
+#define TAVREL_ERROR_NO_MEMORY      5
+#define TAVREL_ERROR_UNSUPPORTED    6
+#define TAVREL_ERROR_IO             7
 
 #ifdef __cplusplus
 extern "C" {
@@ -82,22 +89,34 @@ TAVREL_API TAVREL_MUST_CHECK int32_t TAVREL_CALL ApplySpeedEffectToWav(
     const TavrelPathChar *source, const TavrelPathChar *destination, int32_t speed);
 
 /*
- * A one-line English description of a status, for a host to show or log:
- * never null, and "unknown status" for a value the library does not return.
- * Compiled into the caller; the library itself produces no text.
+ * The meaning of a status, in one line of English for a host to show or
+ * log: what happened and what it left on disk. Never null; "unknown status"
+ * for a value the library does not return. Compiled into the caller: the
+ * library itself produces no text.
  */
 static inline const char *TavrelStatusMessage(int32_t status) {
   switch (status) {
-    case TAVREL_SUCCESS: return "done";
-    case TAVREL_ERROR_SPEED: return "the speed must be at least 1 percent";
-    case TAVREL_ERROR_SOURCE: return "the source cannot be opened: it is missing, unreadable or not a file";
+    case TAVREL_SUCCESS: return "done: the destination is complete and closed";
+    case TAVREL_ERROR_SPEED: return "the speed must be at least 1 percent; no file was touched";
+    case TAVREL_ERROR_SOURCE:
+      return "the source cannot be opened: it is missing, unreadable or not a file, or its path is "
+             "null or not valid UTF-16; the destination was neither created nor changed";
     case TAVREL_ERROR_DESTINATION:
-      return "the destination cannot be created: its folder is missing, it is not writable, or it is the source itself";
-    case TAVREL_ERROR_SHORT_HEADER: return "the source is shorter than a 44-byte WAV header";
-    case TAVREL_ERROR_NO_MEMORY: return "not enough memory for the work buffers";
+      return "the destination cannot be created: its folder is missing, it is not writable, it is "
+             "the source itself (under any name or link), or its path is null or not valid "
+             "UTF-16; no file was truncated";
+    case TAVREL_ERROR_SHORT_HEADER:
+      return "the source is shorter than a 44-byte WAV header; the destination is empty";
+    case TAVREL_ERROR_NO_MEMORY:
+      return "not enough memory for the work buffers; the destination holds only the header, "
+             "with the source's sizes";
     case TAVREL_ERROR_UNSUPPORTED:
-      return "the source's header cannot be processed at this speed: its frames are narrower than their samples, or a scaled rate would not fit 32 bits";
-    case TAVREL_ERROR_IO: return "reading the source or writing the destination failed (is the disk full?)";
+      return "the source's header cannot be processed at this speed: below 100, its frames are "
+             "narrower than their samples (channels x bits / 8 bytes), or a scaled rate would not "
+             "fit 32 bits; the destination is empty";
+    case TAVREL_ERROR_IO:
+      return "reading the source or writing the destination failed (is the disk full?); the "
+             "destination is incomplete";
     default: return "unknown status";
   }
 }
