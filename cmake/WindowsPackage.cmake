@@ -3,8 +3,9 @@
 #   bin/       the DLLs
 #   lib/       their import libraries (libNAME.dll.a) and .def files
 #   include/   the public headers
-#   README.md  the project's README, whose Windows section describes them
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+#   windows.md the page that describes them (docs/windows.md), which reads
+#              on its own
+install(FILES ${PROJECT_SOURCE_DIR}/docs/windows.md DESTINATION .)
 
 set(CPACK_GENERATOR ZIP)
 include(CPack)
