@@ -36,10 +36,29 @@ bool OpenFileForReading(const char16_t* path, FileStream& stream, FileIdentity& 
 // that no process reads.
 bool CreateFileForWriting(const char16_t* path, const FileIdentity* mustNotBe, FileStream& stream);
 
-// Creates `path`, or truncates it if it exists, as a regular file written
-// at explicit offsets. Anything else (a FIFO, a device, a directory, a
-// socket) is refused before it is opened where the path shows what it is,
-// and in any case before anything is written or truncated.
-bool CreateRegularFile(const char16_t* path, PositionedFile& file);
+// Opens `path` as a regular file written at explicit offsets, for one
+// writer at a time: while `file` is open, this call fails for the same file
+// (under any path) in this process and in every other. Readers are not held
+// up. A missing file is created, and `created` says so; an existing one is
+// left exactly as it was (SetSize empties it). Anything else (a FIFO, a
+// device, a directory, a socket) is refused before it is opened where the
+// path shows what it is, and in any case before anything is written.
+bool OpenRegularFileForOneWriter(const char16_t* path, PositionedFile& file, bool& created);
+
+// Closes `file`, which OpenRegularFileForOneWriter created at `path`, and
+// removes it, if the path still names it.
+void CloseAndRemove(const char16_t* path, PositionedFile& file);
+
+// What has become of the regular file opened from `path` as `file`.
+enum class FileAtPath {
+  kInPlace,    // the path names it, and it holds at least the bytes expected
+  kShortened,  // it holds fewer: someone truncated it
+  kGone,       // the path names another file or none: replaced, moved or removed
+};
+// Where the path cannot be looked at for another reason (no permission,
+// an I/O error), the file is taken to be in place: only what is known to
+// have happened counts.
+FileAtPath CheckFileAtPath(const char16_t* path, const PositionedFile& file,
+                           std::uint64_t expectedSize);
 
 }  // namespace common

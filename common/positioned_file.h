@@ -43,9 +43,15 @@ class PositionedFile {
     return WriteAllAt(handle_, offset, bytes, size);
   }
 
+  // Cuts or extends the file to `size` bytes; false when that failed.
+  bool SetSize(std::uint64_t size);
+
   // Closes the file; false when closing reported an error. Closing twice
-  // is fine.
+  // is fine. A lock that OpenRegularFileForOneWriter took ends here, even
+  // where a fork() child still holds a copy of the descriptor.
   bool Close();
+
+  std::intptr_t handle() const { return handle_; }
 
   // The platform's handle (a descriptor on POSIX systems), owned from now on.
   static PositionedFile Adopt(std::intptr_t handle) {

@@ -113,22 +113,30 @@ std::int32_t Recorder::Start(const char16_t* path, std::int32_t sampleRate,
   }
 
   // Everything below is released in reverse on an early return: the
-  // device is closed before the file.
+  // device is closed before the file. A file that was there already is
+  // emptied only once nothing else can stop the recording; until then a
+  // start that does not go ahead leaves it as it was, and removes a file
+  // it created.
   auto recording = std::make_unique<Recording>();
+  std::u16string target(path);
   const CaptureFormat format = DescribeCaptureFormat(sampleRate, bitsPerSample);
   recording->device = captureSystem_.Open(format, &Recorder::OnCaptureDone, recording.get());
   if (!recording->device) {
     return ORLESK_ERROR_DEVICE;
   }
-  // A file whose header cannot be written is as good as not created: say so
-  // now rather than record into it and fail at stop.
-  if (!recording->file.Create(path) ||
-      !recording->file.WriteWavHeader(sampleRate, bitsPerSample, 1)) {
+  if (!recording->file.Open(std::move(target))) {
     return ORLESK_ERROR_FILE;
   }
   if (!PrepareCapture(*recording, CaptureBufferSize(sampleRate, bitsPerSample), format)) {
-    recording->file.WriteWavSizes();
+    recording->file.Abandon();
     return ORLESK_ERROR_NO_BUFFER;
+  }
+  // A file whose header cannot be written is as good as not created: say so
+  // now rather than record into it and fail at stop.
+  if (!recording->file.WriteWavHeader(sampleRate, bitsPerSample, 1)) {
+    recording->writer->Finish();
+    recording->file.Abandon();
+    return ORLESK_ERROR_FILE;
   }
 
   recording->device->Queue(recording->descriptor);

@@ -68,7 +68,8 @@ class Recorder {
   ~Recorder();
 
   // Both return one of the ORLESK_ statuses of orlesk.h. Start throws only
-  // std::bad_alloc, before anything is opened, while converting the path.
+  // std::bad_alloc, before anything is opened, while converting or copying
+  // the path.
   std::int32_t Start(const char16_t* path, std::int32_t sampleRate, std::int32_t bitsPerSample);
   std::int32_t Stop();
 

@@ -8,9 +8,11 @@
 #include "open_files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <optional>
 #include <string>
 
@@ -95,30 +97,74 @@ bool CreateFileForWriting(const char16_t* path, const FileIdentity* mustNotBe, F
   return AdoptDescriptor(descriptor, "wb", stream);
 }
 
-bool CreateRegularFile(const char16_t* path, PositionedFile& file) {
+bool OpenRegularFileForOneWriter(const char16_t* path, PositionedFile& file, bool& created) {
   const std::optional<std::string> narrow = NarrowPath(path);
   if (!narrow) {
     return false;
   }
   // A path that already names something else is not even opened: opening
-  // a device or a FIFO can have effects of its own (a reader sees an end
-  // of file). The check after the open covers a path replaced meanwhile.
+  // a device or a FIFO can have effects of its own (a reader sees a writer
+  // come and go). The check after the open covers a path replaced meanwhile.
   struct stat status {};
   if (::stat(narrow->c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
     return false;
   }
-  const int descriptor = OpenWithoutWaiting(*narrow, O_WRONLY | O_CREAT);
+  // Created only when missing, so that a start that does not go ahead
+  // knows whether the file is its own to remove.
+  // O_EXCL follows no symbolic link: one that dangles is created through
+  // as before, but its target is not counted as ours to remove.
+  int descriptor = OpenWithoutWaiting(*narrow, O_WRONLY | O_CREAT | O_EXCL);
+  created = descriptor >= 0;
+  if (!created && errno == EEXIST) {
+    descriptor = OpenWithoutWaiting(*narrow, O_WRONLY | O_CREAT);
+  }
   if (descriptor < 0) {
     return false;
   }
-  // An empty file is not truncated again (see CreateFileForWriting).
+  // flock rather than a record lock: it belongs to this open file, not to
+  // the process, so a second open in this process conflicts too, and
+  // closing some other descriptor of the file does not drop it. Readers
+  // take no lock and are not held up.
   if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
-      (status.st_size > 0 && ::ftruncate(descriptor, 0) != 0)) {
+      ::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
     ::close(descriptor);
     return false;
   }
   file = PositionedFile::Adopt(descriptor);
   return true;
+}
+
+void CloseAndRemove(const char16_t* path, PositionedFile& file) {
+  // lstat: a path that has become a symbolic link names the link, which
+  // is not ours to remove.
+  const std::optional<std::string> narrow = NarrowPath(path);
+  struct stat opened {};
+  struct stat named {};
+  const bool stillThere = narrow && ::fstat(static_cast<int>(file.handle()), &opened) == 0 &&
+                          ::lstat(narrow->c_str(), &named) == 0 &&
+                          IdentityOf(named) == IdentityOf(opened);
+  file.Close();
+  if (stillThere) {
+    ::unlink(narrow->c_str());
+  }
+}
+
+FileAtPath CheckFileAtPath(const char16_t* path, const PositionedFile& file,
+                           std::uint64_t expectedSize) {
+  struct stat opened {};
+  if (::fstat(static_cast<int>(file.handle()), &opened) != 0) {
+    return FileAtPath::kInPlace;
+  }
+  const std::optional<std::string> narrow = NarrowPath(path);
+  struct stat named {};
+  if (narrow && ::stat(narrow->c_str(), &named) != 0) {
+    return errno == ENOENT || errno == ENOTDIR ? FileAtPath::kGone : FileAtPath::kInPlace;
+  }
+  if (narrow && IdentityOf(named) != IdentityOf(opened)) {
+    return FileAtPath::kGone;
+  }
+  return static_cast<std::uint64_t>(opened.st_size) < expectedSize ? FileAtPath::kShortened
+                                                                   : FileAtPath::kInPlace;
 }
 
 }  // namespace common

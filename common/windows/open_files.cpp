@@ -1,9 +1,10 @@
 // Files on Windows: opened by their UTF-16 path through CreateFileW, never
 // through the ANSI code page, which has no room for most characters and
 // turns them into '?'. Handles are not inherited, so a host that starts
-// programs does not leak our files into them. Every file is shared for
-// reading, writing and deletion, as on POSIX systems: whether a destination
-// is the source is decided by identity, not by a sharing violation.
+// programs does not leak our files into them. The speed effect's files are
+// shared for reading, writing and deletion, as on POSIX systems: whether a
+// destination is the source is decided by identity, not by a sharing
+// violation. A recording's file alone denies a second writer.
 #include "open_files.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -162,7 +163,7 @@ bool CreateFileForWriting(const char16_t* path, const FileIdentity* mustNotBe, F
   return AdoptHandle(file, _O_WRONLY, "wb", stream);
 }
 
-bool CreateRegularFile(const char16_t* path, PositionedFile& file) {
+bool OpenRegularFileForOneWriter(const char16_t* path, PositionedFile& file, bool& created) {
   const std::optional<std::wstring> wide = WidePath(path);
   if (!wide) {
     return false;
@@ -177,19 +178,74 @@ bool CreateRegularFile(const char16_t* path, PositionedFile& file) {
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return false;
   }
-  const HANDLE handle = ::CreateFileW(wide->c_str(), GENERIC_WRITE, kShareEverything, nullptr,
-                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Created only when missing, with the right to remove it, so that a
+  // start that does not go ahead can take back its own file. Writing is
+  // not shared: a second writer gets a sharing violation before it can
+  // truncate anything, while readers that share writing (as the C
+  // runtime's fopen does) read on.
+  constexpr DWORD kShareWithReaders = FILE_SHARE_READ | FILE_SHARE_DELETE;
+  HANDLE handle = ::CreateFileW(wide->c_str(), GENERIC_WRITE | DELETE, kShareWithReaders, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  created = handle != INVALID_HANDLE_VALUE;
+  if (!created && ::GetLastError() == ERROR_FILE_EXISTS) {
+    handle = ::CreateFileW(wide->c_str(), GENERIC_WRITE, kShareWithReaders, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
   if (handle == INVALID_HANDLE_VALUE) {
     return false;
   }
   // A reserved name (NUL, CON, COM1, "nul.wav") opens a device: it has no
   // offsets to write at.
-  if (::GetFileType(handle) != FILE_TYPE_DISK || !::SetEndOfFile(handle)) {
+  if (::GetFileType(handle) != FILE_TYPE_DISK) {
     ::CloseHandle(handle);
     return false;
   }
   file = PositionedFile::Adopt(reinterpret_cast<std::intptr_t>(handle));
   return true;
+}
+
+void CloseAndRemove(const char16_t*, PositionedFile& file) {
+  // The handle names the file whatever became of the path: marked for
+  // deletion, it goes when the handle closes.
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  ::SetFileInformationByHandle(reinterpret_cast<HANDLE>(file.handle()), FileDispositionInfo,
+                               &disposition, sizeof disposition);
+  file.Close();
+}
+
+FileAtPath CheckFileAtPath(const char16_t* path, const PositionedFile& file,
+                           std::uint64_t expectedSize) {
+  const auto handle = reinterpret_cast<HANDLE>(file.handle());
+  BY_HANDLE_FILE_INFORMATION opened{};
+  FileIdentity ours;
+  if (!::GetFileInformationByHandle(handle, &opened) || !IdentityOf(handle, ours)) {
+    return FileAtPath::kInPlace;
+  }
+  const std::optional<std::wstring> wide = WidePath(path);
+  if (wide) {
+    // Only the attributes are read: no share mode, ours or anyone's,
+    // stands in the way.
+    const HANDLE named = ::CreateFileW(wide->c_str(), FILE_READ_ATTRIBUTES, kShareEverything, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (named == INVALID_HANDLE_VALUE) {
+      // A file deleted while open is "delete pending" until the last
+      // handle closes: opening it is denied.
+      const DWORD error = ::GetLastError();
+      return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                     error == ERROR_ACCESS_DENIED
+                 ? FileAtPath::kGone
+                 : FileAtPath::kInPlace;
+    }
+    FileIdentity theirs;
+    const bool same = IdentityOf(named, theirs) && theirs == ours;
+    ::CloseHandle(named);
+    if (!same) {
+      return FileAtPath::kGone;
+    }
+  }
+  const std::uint64_t size = (std::uint64_t{opened.nFileSizeHigh} << 32) | opened.nFileSizeLow;
+  return size < expectedSize ? FileAtPath::kShortened : FileAtPath::kInPlace;
 }
 
 }  // namespace common

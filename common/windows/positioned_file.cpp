@@ -18,6 +18,14 @@ std::size_t WriteAllAt(std::intptr_t handle, std::uint64_t offset, const std::ui
   return windows::WriteFully(AsHandle(handle), bytes, size, &offset);
 }
 
+bool PositionedFile::SetSize(std::uint64_t size) {
+  // Unlike SetEndOfFile, this leaves the file pointer alone.
+  FILE_END_OF_FILE_INFO end{};
+  end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+  return ::SetFileInformationByHandle(AsHandle(handle_), FileEndOfFileInfo, &end, sizeof end) !=
+         0;
+}
+
 bool PositionedFile::Close() {
   if (handle_ == kNoHandle) {
     return true;

@@ -1,5 +1,6 @@
 // Opening files by UTF-16 path: which paths name a file, when a file counts
-// as the same one, and that a refused destination is never truncated.
+// as the same one, that a refused destination is never truncated, and that
+// a recording's file has one writer and is missed when it goes.
 #include "open_files.h"
 
 #include <gtest/gtest.h>
@@ -65,6 +66,63 @@ TEST(OpenFiles, CreatingTruncatesUnlessTheFileMustBeKept) {
   ASSERT_TRUE(common::CreateFileForWriting(Utf16Path(kept).c_str(), nullptr, writer));
   EXPECT_EQ(fs::file_size(kept), 0u);
   EXPECT_TRUE(writer.Close());
+}
+
+TEST(OpenFiles, ARecordingsFileHasOneWriterLeavesAnExistingFileAsItWasAndLetsReadersIn) {
+  ScratchFolder folder;
+  const fs::path existing = folder / "old.wav";
+  WriteWholeFile(existing, Bytes(100, 7));
+  common::PositionedFile file;
+  bool created = true;
+  ASSERT_TRUE(common::OpenRegularFileForOneWriter(Utf16Path(existing).c_str(), file, created));
+  EXPECT_FALSE(created);
+  EXPECT_EQ(ReadWholeFile(existing), Bytes(100, 7));
+
+  // A second writer, by another spelling too, is refused and touches
+  // nothing; a reader is not held up.
+  common::PositionedFile second;
+  EXPECT_FALSE(common::OpenRegularFileForOneWriter(Utf16Path(existing).c_str(), second, created));
+  EXPECT_FALSE(common::OpenRegularFileForOneWriter(Utf16Path(folder / "." / "old.wav").c_str(),
+                                                   second, created));
+  EXPECT_FALSE(second);
+  EXPECT_EQ(ReadWholeFile(existing), Bytes(100, 7));
+  ASSERT_TRUE(file.SetSize(44));
+  EXPECT_EQ(ReadWholeFile(existing), Bytes(44, 7));
+  EXPECT_TRUE(file.Close());
+  EXPECT_TRUE(common::OpenRegularFileForOneWriter(Utf16Path(existing).c_str(), second, created));
+  EXPECT_TRUE(second.Close());
+
+  const fs::path fresh = folder / "new.wav";
+  ASSERT_TRUE(common::OpenRegularFileForOneWriter(Utf16Path(fresh).c_str(), file, created));
+  EXPECT_TRUE(created);
+  EXPECT_TRUE(fs::is_regular_file(fresh));
+  common::CloseAndRemove(Utf16Path(fresh).c_str(), file);
+  EXPECT_FALSE(file);
+  EXPECT_FALSE(fs::exists(fresh));
+}
+
+TEST(OpenFiles, AFileReplacedOrRemovedIsFoundGoneAndNeverRemovedInItsPlace) {
+  ScratchFolder folder;
+  const fs::path path = folder / "r.wav";
+  const std::u16string wide = Utf16Path(path);
+  common::PositionedFile file;
+  bool created = false;
+  ASSERT_TRUE(common::OpenRegularFileForOneWriter(wide.c_str(), file, created));
+  EXPECT_EQ(common::CheckFileAtPath(wide.c_str(), file, 0), common::FileAtPath::kInPlace);
+  EXPECT_EQ(common::CheckFileAtPath(wide.c_str(), file, 1), common::FileAtPath::kShortened);
+
+  WriteWholeFile(folder / "other.wav", Bytes(10, 1));
+  fs::rename(folder / "other.wav", path);
+  EXPECT_EQ(common::CheckFileAtPath(wide.c_str(), file, 0), common::FileAtPath::kGone);
+  // The file now at the path is someone else's.
+  common::CloseAndRemove(wide.c_str(), file);
+  EXPECT_EQ(ReadWholeFile(path), Bytes(10, 1));
+
+  ASSERT_TRUE(common::OpenRegularFileForOneWriter(Utf16Path(folder / "s.wav").c_str(), file,
+                                                  created));
+  fs::remove(folder / "s.wav");
+  EXPECT_EQ(common::CheckFileAtPath(Utf16Path(folder / "s.wav").c_str(), file, 0),
+            common::FileAtPath::kGone);
 }
 
 }  // namespace

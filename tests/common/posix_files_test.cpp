@@ -1,9 +1,11 @@
 // Files on POSIX systems: no open waits for a FIFO's other end, only a
-// regular file is taken for a recording, and positioned writes leave the
-// shared file offset alone.
+// regular file is taken for a recording (and its writer's hold on it ends
+// with it), and positioned writes leave the shared file offset alone.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -52,30 +54,75 @@ TEST(OpenFiles, AFifoNeverMakesAnOpenWait) {
   ::close(readEnd);
 }
 
-TEST(OpenFiles, ARegularFileIsCreatedOrTruncatedAndNothingElseIsOpened) {
-  ScratchFolder folder;
-  const fs::path existing = folder / "old.wav";
-  WriteWholeFile(existing, Bytes(100, 7));
-  common::PositionedFile file;
-  ASSERT_TRUE(common::CreateRegularFile(Utf16Path(existing).c_str(), file));
-  EXPECT_EQ(fs::file_size(existing), 0u);
-  ASSERT_TRUE(common::CreateRegularFile(Utf16Path(folder / "new.wav").c_str(), file));
-  EXPECT_TRUE(fs::is_regular_file(folder / "new.wav"));
-  EXPECT_TRUE(file.Close());
+// Whether a writer opened the FIFO (and closed it) since `readEnd` was
+// opened: Linux then reports a hang-up to the reader, which a read cannot
+// tell from a FIFO that never had a writer.
+bool ReaderSawAWriter(int readEnd) {
+  pollfd poll{readEnd, POLLIN, 0};
+  return ::poll(&poll, 1, 0) > 0 && (poll.revents & POLLHUP) != 0;
+}
 
+TEST(OpenFiles, OnlyARegularFileIsOpenedForAWriterAndNothingElseIsTouched) {
+  ScratchFolder folder;
+  common::PositionedFile file;
+  bool created = false;
   const fs::path fifo = folder / "fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const int readEnd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
   ASSERT_GE(readEnd, 0);
   for (const fs::path& special : {fifo, fs::path("/dev/null"), folder.path()}) {
-    EXPECT_FALSE(common::CreateRegularFile(Utf16Path(special).c_str(), file)) << special;
+    EXPECT_FALSE(common::OpenRegularFileForOneWriter(Utf16Path(special).c_str(), file, created))
+        << special;
     EXPECT_FALSE(file);
   }
-  // The reader never saw a writer come and go.
+  EXPECT_FALSE(ReaderSawAWriter(readEnd));
   char byte = 0;
   EXPECT_EQ(::read(readEnd, &byte, 1), 0);
   ::close(readEnd);
-  EXPECT_FALSE(common::CreateRegularFile(nullptr, file));
+  EXPECT_FALSE(common::OpenRegularFileForOneWriter(nullptr, file, created));
+}
+
+// The lock belongs to the writer, not to every copy of its descriptor: a
+// fork() child that outlives the parent's close must not keep the file
+// from its next writer.
+TEST(OpenFiles, ClosingEndsTheWritersHoldEvenWhileAForkedChildHasACopy) {
+  ScratchFolder folder;
+  const std::u16string path = Utf16Path(folder / "r.wav");
+  common::PositionedFile file;
+  bool created = false;
+  ASSERT_TRUE(common::OpenRegularFileForOneWriter(path.c_str(), file, created));
+  int hold[2];
+  ASSERT_EQ(::pipe(hold), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(hold[1]);
+    char byte = 0;
+    [[maybe_unused]] const ssize_t ended = ::read(hold[0], &byte, 1);
+    std::_Exit(0);
+  }
+  ::close(hold[0]);
+  common::PositionedFile second;
+  EXPECT_FALSE(common::OpenRegularFileForOneWriter(path.c_str(), second, created));
+  EXPECT_TRUE(file.Close());
+  EXPECT_TRUE(common::OpenRegularFileForOneWriter(path.c_str(), second, created));
+  ::close(hold[1]);
+  ::waitpid(child, nullptr, 0);
+}
+
+TEST(OpenFiles, ATruncatedFileIsFoundShortened) {
+  ScratchFolder folder;
+  const fs::path path = folder / "t.wav";
+  common::PositionedFile file;
+  bool created = false;
+  ASSERT_TRUE(common::OpenRegularFileForOneWriter(Utf16Path(path).c_str(), file, created));
+  const Bytes bytes(100, 3);
+  ASSERT_EQ(file.WriteAt(0, bytes.data(), bytes.size()), 100u);
+  EXPECT_EQ(common::CheckFileAtPath(Utf16Path(path).c_str(), file, 100),
+            common::FileAtPath::kInPlace);
+  fs::resize_file(path, 44);
+  EXPECT_EQ(common::CheckFileAtPath(Utf16Path(path).c_str(), file, 100),
+            common::FileAtPath::kShortened);
 }
 
 TEST(PositionedFile, WritesWhereToldAndLeavesTheSharedFileOffsetAlone) {
@@ -105,8 +152,10 @@ TEST(PositionedFile, AWriteThatFailsHalfwayCountsWhatWasWritten) {
         LimitFileSize(6);
         common::PositionedFile file;
         const Bytes bytes(10, 9);
-        const bool created = common::CreateRegularFile(Utf16Path(path).c_str(), file);
-        std::_Exit(created && file.WriteAt(2, bytes.data(), bytes.size()) == 4 ? 0 : 1);
+        bool created = false;
+        const bool opened =
+            common::OpenRegularFileForOneWriter(Utf16Path(path).c_str(), file, created);
+        std::_Exit(opened && file.WriteAt(2, bytes.data(), bytes.size()) == 4 ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
   EXPECT_EQ(fs::file_size(path), 6u);

@@ -3,6 +3,7 @@
 // limit, fork(), and a full disk made with a file-size limit.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,7 +25,8 @@ using namespace recorder_test;
 using namespace test_support;
 namespace fs = std::filesystem;
 
-TEST_F(RecorderControl, AFileWhoseHeaderCannotBeWrittenIsRefusedAtStart) {
+// The file it created is removed again.
+TEST_F(RecorderControl, AFileWhoseHeaderCannotBeWrittenIsRefusedAtStartAndRemoved) {
   const fs::path path = dir / "tiny-disk.wav";
   EXPECT_EXIT(
       {
@@ -35,6 +37,7 @@ TEST_F(RecorderControl, AFileWhoseHeaderCannotBeWrittenIsRefusedAtStart) {
         std::_Exit(refused ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
+  EXPECT_FALSE(fs::exists(path));
 }
 
 // A recording must be a regular file: its sizes are patched in place. Any
@@ -48,6 +51,9 @@ TEST_F(RecorderControl, PathsThatAreNotRegularFilesAreRefusedAtOnce) {
     const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
     EXPECT_EQ(Start(fifo), ORLESK_ERROR_FILE) << "a FIFO with a reader";
+    // A writer that opened and closed the FIFO would show as a hang-up.
+    pollfd poll{reader, POLLIN, 0};
+    EXPECT_EQ(::poll(&poll, 1, 0), 0) << "the reader saw a writer come and go";
     char byte = 0;
     EXPECT_LE(::read(reader, &byte, 1), 0) << "something was written into the FIFO";
     ::close(reader);

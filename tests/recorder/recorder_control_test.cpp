@@ -129,12 +129,39 @@ TEST_F(RecorderControl, ARefusingDeviceGivesMinusTwoAndNoFile) {
   EXPECT_EQ(recorder.Stop(), ORLESK_ERROR_NOT_RECORDING);
 }
 
-TEST_F(RecorderControl, LessThanOneFramePerBufferGivesMinusFourAndAnEmptyWav) {
+// A start that does not go ahead takes back the file it created, and
+// leaves one that was there as it was.
+TEST_F(RecorderControl, LessThanOneFramePerBufferGivesMinusFourAndLeavesNoTrace) {
   // 5 Hz at 16 bits: 100 ms is 1 byte, half a frame.
   EXPECT_EQ(Start(dir / "tiny.wav", 5, 16), ORLESK_ERROR_NO_BUFFER);
+  EXPECT_FALSE(fs::exists(dir / "tiny.wav"));
+  WriteWholeFile(dir / "kept.wav", Bytes(100, 7));
+  EXPECT_EQ(Start(dir / "kept.wav", 5, 16), ORLESK_ERROR_NO_BUFFER);
+  EXPECT_EQ(ReadWholeFile(dir / "kept.wav"), Bytes(100, 7));
   EXPECT_EQ(fake.closes, fake.opens);
   EXPECT_EQ(recorder.Stop(), ORLESK_ERROR_NOT_RECORDING);
-  ExpectFinishedWav(dir / "tiny.wav", 0);
+}
+
+// Another recorder (standing for another process's) on the same file,
+// under another spelling too: refused before it empties anything.
+TEST_F(RecorderControl, ASecondRecorderOfTheSameFileGetsMinusThreeAndTouchesNothing) {
+  const fs::path path = dir / "one.wav";
+  ASSERT_EQ(Start(path), ORLESK_SUCCESS);
+  ASSERT_TRUE(device().Deliver(1600));
+  fake::FakeCaptureSystem otherDevice;
+  orlesk::Recorder other{otherDevice};
+  for (const fs::path& spelling : {path, dir / "." / "one.wav"}) {
+    EXPECT_EQ(other.Start(Utf16Path(spelling).c_str(), 8000, 16), ORLESK_ERROR_FILE) << spelling;
+  }
+  EXPECT_EQ(otherDevice.closes, otherDevice.opens);
+  ASSERT_TRUE(device().Deliver(1600));
+  EXPECT_EQ(recorder.Stop(), ORLESK_SUCCESS);
+  ExpectFinishedWav(path, 3200);
+
+  // Once the first has stopped, the file is free.
+  ASSERT_EQ(other.Start(Utf16Path(path).c_str(), 8000, 16), ORLESK_SUCCESS);
+  EXPECT_EQ(other.Stop(), ORLESK_SUCCESS);
+  ExpectFinishedWav(path, 0);
 }
 
 TEST_F(RecorderControl, AbsurdArgumentsAreComputedWideAndRefused) {

@@ -26,7 +26,7 @@ TEST_P(RecordingFileHeader, StartsWithZeroSizesAndTruncatedRates) {
   const HeaderCase c = GetParam();
   ScratchFolder dir;
   orlesk::RecordingFile file;
-  ASSERT_TRUE(file.Create(Utf16Path(dir / "h.wav").c_str()));
+  ASSERT_TRUE(file.Open(Utf16Path(dir / "h.wav")));
   ASSERT_TRUE(file.WriteWavHeader(c.rate, c.bits, 1));
   ASSERT_TRUE(file.Close());
 
@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(Depths, RecordingFileHeader,
 TEST(RecordingFileSizes, EmptyRecordingBecomesA44ByteWav) {
   ScratchFolder dir;
   orlesk::RecordingFile file;
-  ASSERT_TRUE(file.Create(Utf16Path(dir / "e.wav").c_str()));
+  ASSERT_TRUE(file.Open(Utf16Path(dir / "e.wav")));
   ASSERT_TRUE(file.WriteWavHeader(8000, 16, 1));
   ASSERT_TRUE(file.WriteWavSizes());
   ASSERT_TRUE(file.Close());
@@ -69,7 +69,7 @@ TEST(RecordingFileSizes, FollowTheWholeFramesAppendedAndSoxAgrees) {
   ScratchFolder dir;
   const auto path = dir / "d.wav";
   orlesk::RecordingFile file;
-  ASSERT_TRUE(file.Create(Utf16Path(path).c_str()));
+  ASSERT_TRUE(file.Open(Utf16Path(path)));
   ASSERT_TRUE(file.WriteWavHeader(8000, 16, 1));
   const std::vector<std::uint8_t> audio = NoiseBytes(3001, 3);
   ASSERT_TRUE(file.Append(audio.data(), 1000));
@@ -106,7 +106,7 @@ TEST(RecordingFileWrites, AFailedAppendKeepsWhatFitAndTheSizesSayIt) {
         LimitFileSize(44 + 1000);
         orlesk::RecordingFile file;
         const std::vector<std::uint8_t> audio(1600, 0x55);
-        const bool failed = file.Create(Utf16Path(path).c_str()) &&
+        const bool failed = file.Open(Utf16Path(path)) &&
                             file.WriteWavHeader(8000, 16, 1) &&
                             !file.Append(audio.data(), audio.size()) && file.dataBytes() == 1000;
         std::_Exit(failed && file.WriteWavSizes() && file.Close() ? 0 : 1);
