@@ -34,8 +34,15 @@ void RecordingFile::Abandon() {
   }
 }
 
+bool RecordingFile::StillOurs() {
+  changed_ = changed_ || common::CheckFileAtPath(path_.c_str(), file_,
+                                                 wav::kHeaderSize + dataBytes_) !=
+                             common::FileAtPath::kInPlace;
+  return !changed_;
+}
+
 bool RecordingFile::Append(const std::uint8_t* bytes, std::size_t size) {
-  if (changed_) {
+  if (!StillOurs()) {
     return false;
   }
   const std::size_t written = file_.WriteAt(wav::kHeaderSize + dataBytes_, bytes, size);
@@ -44,11 +51,7 @@ bool RecordingFile::Append(const std::uint8_t* bytes, std::size_t size) {
 }
 
 bool RecordingFile::WriteWavSizes() {
-  // Sizes written into a file that someone else has cut or put in our
-  // place would damage theirs.
-  if (changed_ || common::CheckFileAtPath(path_.c_str(), file_, wav::kHeaderSize + dataBytes_) !=
-                      common::FileAtPath::kInPlace) {
-    changed_ = true;
+  if (!StillOurs()) {
     return false;
   }
   const std::uint64_t declared = std::min<std::uint64_t>(dataBytes_, wav::kMaxDataSize) /

@@ -7,9 +7,10 @@
 // appended), so the file's shared offset plays no part: a fork() child
 // holding a copy of the descriptor cannot move our writes.
 //
-// Whenever the sizes are written, the file is first checked against what
+// Before every write after the header, the file is checked against what
 // was written to it: once it has been truncated, replaced or removed by
-// someone else, it is no longer ours, and nothing more is written to it.
+// someone else, it is no longer ours, and nothing more is written to it
+// (sizes or audio written there would damage what took its place).
 #pragma once
 
 #include <cstddef>
@@ -39,7 +40,7 @@ class RecordingFile {
 
   // Appends `size` bytes after those appended so far; false unless all of
   // them were written. After a failure the file holds what was written.
-  // Nothing is written once the file was found changed.
+  // False, writing nothing, once the file was found changed.
   bool Append(const std::uint8_t* bytes, std::size_t size);
 
   // Checks the file, then writes the sizes of the whole frames appended so
@@ -54,6 +55,9 @@ class RecordingFile {
   bool changed() const { return changed_; }
 
  private:
+  // Checks the file; false once it was found changed.
+  bool StillOurs();
+
   std::u16string path_;
   common::PositionedFile file_;
   bool created_ = false;
