@@ -139,9 +139,14 @@ std::int32_t Recorder::Start(const char16_t* path, std::int32_t sampleRate,
     return ORLESK_ERROR_FILE;
   }
 
+  recording->frameBytes = std::max<std::uint32_t>(1, format.blockAlign);
+  recording->room = settings_.maxDataBytes / recording->frameBytes * recording->frameBytes;
+  recording->now = settings_.now;
   recording->device->Queue(recording->descriptor);
   recording_ = std::move(recording);
   owner_.store(common::CurrentProcessId());
+  // Set before the device's thread first reads it, which Start orders.
+  recording_->pace = CapturePace(sampleRate, settings_.now());
   recording_->device->Start();
   return ORLESK_SUCCESS;
 }
@@ -149,9 +154,14 @@ std::int32_t Recorder::Start(const char16_t* path, std::int32_t sampleRate,
 void Recorder::OnCaptureDone(CaptureBuffer& buffer, void* context) {
   Recording& recording = *static_cast<Recording*>(context);
   const std::uint32_t bytes = std::min(buffer.bytesRecorded, buffer.length);
+  recording.pace.Count(bytes / recording.frameBytes, recording.now());
+  // Both are whole frames. Past the header's limit nothing more is taken:
+  // the file ends there, and what follows is lost.
+  const auto kept = static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, recording.room));
+  const std::size_t queued = kept > 0 ? recording.queue->Push(buffer.data, kept) : 0;
+  recording.room -= queued;
   // A full queue means the disk has not kept up for seconds.
-  const bool queueFull = bytes > 0 && recording.queue->Push(buffer.data, bytes) < bytes;
-  if (buffer.framesLost || queueFull || buffer.end == CaptureEnd::kFailed) {
+  if (buffer.framesLost || queued < bytes || buffer.end == CaptureEnd::kFailed) {
     recording.audioLost = true;
   }
   if (buffer.end == CaptureEnd::kNone) {
@@ -179,7 +189,9 @@ std::int32_t Recorder::Stop() {
   const bool written = recording.writer->Finish();
   const bool sized = recording.file.WriteWavSizes();
   const bool closed = recording.file.Close();
-  const bool lost = recording.audioLost;
+  // The device's last report, with the frames it held at the stop, was
+  // counted against the clock too.
+  const bool lost = recording.audioLost || recording.pace.FellBehind();
   recording_.reset();
   owner_.store(0);
   if (!written || !sized || !closed) {

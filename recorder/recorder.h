@@ -21,10 +21,12 @@
 #include <memory>
 
 #include "capture_device.h"
+#include "capture_pace.h"
 #include "frame_queue.h"
 #include "process_bound_mutex.h"
 #include "recording_file.h"
 #include "recording_writer.h"
+#include "wav_header.h"
 
 namespace orlesk {
 
@@ -42,6 +44,17 @@ std::int64_t CaptureBufferSize(std::int32_t sampleRate, std::int32_t bitsPerSamp
 // The format the device is opened with: mono, block align bits / 8.
 CaptureFormat DescribeCaptureFormat(std::int32_t sampleRate, std::int32_t bitsPerSample);
 
+// What the recorder takes from outside besides the device. The library
+// uses the defaults; the tests put in a clock that they move themselves
+// and a smaller limit, which a test could not reach by writing 4 GiB.
+struct RecorderSettings {
+  // The clock that a device's delivery is measured against.
+  CapturePace::Clock::time_point (*now)() = [] { return CapturePace::Clock::now(); };
+  // The most audio a file may take: what the header's 32-bit sizes can
+  // declare. Past it the recording keeps what it has and loses the rest.
+  std::uint64_t maxDataBytes = wav::kMaxDataSize;
+};
+
 // Everything one running recording holds. Members are destroyed in the
 // reverse order: the device (its thread ends) before the writer (it
 // finishes the queue) before the queue and the file.
@@ -52,14 +65,21 @@ struct Recording {
   std::unique_ptr<std::uint8_t[]> buffer;
   CaptureBuffer descriptor;
   std::unique_ptr<CaptureDevice> device;
-  // Set by the device's thread when a frame was lost or the device failed;
-  // read by stop once that thread has ended.
+  // Used by the device's thread while it runs, by stop once it has ended.
+  CapturePace pace;
+  CapturePace::Clock::time_point (*now)() = nullptr;
+  std::uint32_t frameBytes = 1;
+  // Bytes the file may still take, in whole frames.
+  std::uint64_t room = 0;
+  // A frame was lost, the device failed or fell behind, or the file is
+  // full.
   bool audioLost = false;
 };
 
 class Recorder {
  public:
-  explicit constexpr Recorder(CaptureSystem& captureSystem) : captureSystem_(captureSystem) {}
+  explicit constexpr Recorder(CaptureSystem& captureSystem, const RecorderSettings& settings = {})
+      : captureSystem_(captureSystem), settings_(settings) {}
   Recorder(const Recorder&) = delete;
   Recorder& operator=(const Recorder&) = delete;
   // Stops a running recording as Stop would, so the file is finalised when
@@ -88,6 +108,7 @@ class Recorder {
   bool RecordingBelongsToAnotherProcess() const;
 
   CaptureSystem& captureSystem_;
+  RecorderSettings settings_;
   ProcessBoundMutex startStopMutex_;
   std::unique_ptr<Recording> recording_;
   // In a fork() child: the parent's recording, let go of but kept in

@@ -88,6 +88,21 @@ TEST_F(PacedRecording, ADeviceThatStopsDeliveringEndsTheRecordingAndStopReturnsF
   ExpectFinishedRecording(path_, 2);
 }
 
+class PacedRecordingTrickle : public PacedRecording,
+                              public ::testing::WithParamInterface<double> {};
+
+// A device that keeps delivering, only far too slowly, never goes silent
+// for long, yet the recording lacks most of its audio.
+TEST_P(PacedRecordingTrickle, ADeviceFarSlowerThanRealTimeMakesStopReturnFour) {
+  ASSERT_EQ(StartFrom(AtSpeed(GetParam()), 8000, 16), ORLESK_SUCCESS);
+  std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+  EXPECT_EQ(StopRecordingWav(), ORLESK_ERROR_AUDIO_LOST);
+  const paced_device::PacedDeviceReport counts = ExpectEveryFrameReadInTheFile(2);
+  EXPECT_EQ(counts.overruns, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Speeds, PacedRecordingTrickle, ::testing::Values(0.5, 0.1, 0.01, 0.001));
+
 // Set in a forked child. In a sanitizer build it skips the exit-time leak
 // check, which would wait for the allocator's lock: a thread of the parent
 // may have held it at the fork, and that thread is not in the child.

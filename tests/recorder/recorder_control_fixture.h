@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <vector>
@@ -31,6 +33,18 @@ inline void ExpectFinishedWav(const std::filesystem::path& path, std::size_t aud
   EXPECT_EQ(AudioOf(file), Pattern(audioBytes));
 }
 
+// A clock that moves only when a test moves it: the fake device delivers
+// only when asked, and must not seem to lag the real clock on a slow
+// machine.
+struct TestClock {
+  static inline std::atomic<std::int64_t> elapsedMilliseconds{0};
+  static orlesk::CapturePace::Clock::time_point Now() {
+    return orlesk::CapturePace::Clock::time_point{} +
+           std::chrono::milliseconds(elapsedMilliseconds.load());
+  }
+  static void Advance(std::chrono::milliseconds time) { elapsedMilliseconds += time.count(); }
+};
+
 class RecorderControl : public ::testing::Test {
  protected:
   std::int32_t Start(const std::filesystem::path& path, std::int32_t rate = 8000,
@@ -41,7 +55,7 @@ class RecorderControl : public ::testing::Test {
 
   test_support::ScratchFolder dir;
   fake::FakeCaptureSystem fake;
-  orlesk::Recorder recorder{fake};
+  orlesk::Recorder recorder{fake, {&TestClock::Now}};
 };
 
 }  // namespace recorder_test

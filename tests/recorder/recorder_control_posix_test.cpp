@@ -75,7 +75,7 @@ TEST_F(RecorderControl, PathsThatAreNotRegularFilesAreRefusedAtOnce) {
 TEST_F(RecorderControl, AForkedChildNeverTouchesItsParentsRecording) {
   const fs::path path = dir / "parent.wav";
   std::optional<orlesk::Recorder> host;
-  host.emplace(fake);
+  host.emplace(fake, orlesk::RecorderSettings{&TestClock::Now});
   ASSERT_EQ(host->Start(Utf16Path(path).c_str(), 8000, 16), ORLESK_SUCCESS);
   ASSERT_TRUE(device().Deliver(1600));
   EXPECT_EXIT(

@@ -2,9 +2,11 @@
 // reaches the file and what does not.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -150,7 +152,7 @@ TEST_F(RecorderControl, ASecondRecorderOfTheSameFileGetsMinusThreeAndTouchesNoth
   ASSERT_EQ(Start(path), ORLESK_SUCCESS);
   ASSERT_TRUE(device().Deliver(1600));
   fake::FakeCaptureSystem otherDevice;
-  orlesk::Recorder other{otherDevice};
+  orlesk::Recorder other{otherDevice, {&TestClock::Now}};
   for (const fs::path& spelling : {path, dir / "." / "one.wav"}) {
     EXPECT_EQ(other.Start(Utf16Path(spelling).c_str(), 8000, 16), ORLESK_ERROR_FILE) << spelling;
   }
@@ -231,9 +233,83 @@ constexpr Tampering kTamperings[] = {
 INSTANTIATE_TEST_SUITE_P(Kinds, RecorderFileTampering, ::testing::ValuesIn(kTamperings),
                          TamperingName);
 
+struct PaceCase {
+  // At 8000 Hz, 16 bits: 1600 is real time; 0 makes no report at all.
+  std::uint32_t bytesPerTenthOfASecond;
+  std::int32_t status;
+};
+
+void PrintTo(const PaceCase& c, std::ostream* out) {
+  *out << c.bytesPerTenthOfASecond << " bytes per 100 ms";
+}
+
+class RecorderDevicePace : public RecorderControl,
+                           public ::testing::WithParamInterface<PaceCase> {};
+
+// Four seconds on the test's clock, a report every tenth of one.
+TEST_P(RecorderDevicePace, StopReturnsFourForADeviceClearlyBehindTheClock) {
+  const fs::path path = dir / "paced.wav";
+  ASSERT_EQ(Start(path), ORLESK_SUCCESS);
+  std::size_t delivered = 0;
+  for (int report = 0; report < 40; ++report) {
+    TestClock::Advance(std::chrono::milliseconds(100));
+    if (GetParam().bytesPerTenthOfASecond > 0) {
+      ASSERT_TRUE(device().Deliver(GetParam().bytesPerTenthOfASecond));
+      delivered += GetParam().bytesPerTenthOfASecond;
+    }
+  }
+  EXPECT_EQ(recorder.Stop(), GetParam().status);
+  ExpectFinishedWav(path, delivered);
+}
+
+INSTANTIATE_TEST_SUITE_P(Speeds, RecorderDevicePace,
+                         ::testing::Values(PaceCase{1600, ORLESK_SUCCESS},
+                                           PaceCase{1568, ORLESK_SUCCESS},  // 0.98×
+                                           PaceCase{800, ORLESK_ERROR_AUDIO_LOST},
+                                           PaceCase{160, ORLESK_ERROR_AUDIO_LOST},
+                                           PaceCase{0, ORLESK_ERROR_AUDIO_LOST}));
+
+struct LimitCase {
+  std::int32_t bits;
+  std::uint32_t reportBytes;
+  int reports;
+  std::uint64_t limit;      // what the header could declare
+  std::size_t fileBytes;    // the whole frames of it
+  std::int32_t status;
+};
+
+void PrintTo(const LimitCase& c, std::ostream* out) {
+  *out << c.bits << " bits, limit " << c.limit;
+}
+
+class RecorderSizeLimit : public RecorderControl,
+                          public ::testing::WithParamInterface<LimitCase> {};
+
+// With a limit small enough to reach: the file ends at it, in whole
+// frames, and the audio that did not fit is lost.
+TEST_P(RecorderSizeLimit, EndsTheFileAtTheLimitInWholeFramesAndStopSaysAudioWasLost) {
+  const LimitCase c = GetParam();
+  orlesk::Recorder limited{fake, {&TestClock::Now, c.limit}};
+  const fs::path path = dir / "limited.wav";
+  ASSERT_EQ(limited.Start(Utf16Path(path).c_str(), 8000, c.bits), ORLESK_SUCCESS);
+  for (int report = 0; report < c.reports; ++report) {
+    ASSERT_TRUE(device().Deliver(c.reportBytes));
+  }
+  EXPECT_EQ(limited.Stop(), c.status);
+  ExpectFinishedWav(path, c.fileBytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, RecorderSizeLimit,
+                         ::testing::Values(LimitCase{16, 1600, 4, 5000, 5000,
+                                                     ORLESK_ERROR_AUDIO_LOST},
+                                           LimitCase{24, 2400, 4, 5000, 4998,
+                                                     ORLESK_ERROR_AUDIO_LOST},
+                                           // Up to the limit and no further.
+                                           LimitCase{16, 1600, 3, 4800, 4800, ORLESK_SUCCESS}));
+
 TEST_F(RecorderControl, DestroyingTheRecorderFinalisesARunningRecording) {
   {
-    orlesk::Recorder leftRunning{fake};
+    orlesk::Recorder leftRunning{fake, {&TestClock::Now}};
     ASSERT_EQ(leftRunning.Start(Utf16Path(dir / "left.wav").c_str(), 8000, 16),
               ORLESK_SUCCESS);
     ASSERT_TRUE(device().Deliver(1600));
