@@ -88,6 +88,19 @@ TEST_F(PacedRecording, ADeviceThatStopsDeliveringEndsTheRecordingAndStopReturnsF
   ExpectFinishedRecording(path_, 2);
 }
 
+// The device's interrupts stop 60 ms into the recording, so the capture
+// thread sleeps while its ring overflows, 175 ms in: the overrun is met
+// only when stop drains the ring, and still counts.
+TEST_F(PacedRecording, AnOverrunMetWhileDrainingAtStopMakesStopReturnFour) {
+  paced_device::PacedDeviceOptions options = AtSpeed(4);
+  options.wakeUntilFrames = 2000;
+  ASSERT_EQ(StartFrom(options, 8000, 32), ORLESK_SUCCESS);
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  EXPECT_EQ(StopRecordingWav(), ORLESK_ERROR_AUDIO_LOST);
+  const paced_device::PacedDeviceReport counts = ExpectEveryFrameReadInTheFile(4);
+  EXPECT_EQ(counts.overruns, 1u);
+}
+
 class PacedRecordingTrickle : public PacedRecording,
                               public ::testing::WithParamInterface<double> {};
 

@@ -54,6 +54,9 @@ std::filesystem::path WritePacedDeviceConfig(const std::filesystem::path& folder
   if (options.failAfterFrames) {
     text << "  fail_after_frames " << *options.failAfterFrames << "\n";
   }
+  if (options.wakeUntilFrames) {
+    text << "  wake_until_frames " << *options.wakeUntilFrames << "\n";
+  }
   if (!options.lock.empty()) {
     text << "  lock " << Quoted(options.lock.string()) << "\n";
   }

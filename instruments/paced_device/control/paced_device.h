@@ -14,6 +14,8 @@
 //     loop false                 # silence (zero bytes) after the end
 //     speed 10.000               # multiple of real time, 0.001 to 1000
 //     fail_after_frames 8000     # fails for good (-ENODEV) after so many
+//     wake_until_frames 2000     # no poll wake-up after so many, not even
+//                                # for an overrun
 //     lock "/abs/device.lock"    # a second open gets -EBUSY
 //     report "/abs/report.txt"   # counters written at close
 //   }
@@ -44,6 +46,7 @@ struct PacedDeviceOptions {
   bool loop = false;
   double speed = 1.0;  // whole thousandths, 0.001 to 1000
   std::optional<std::uint64_t> failAfterFrames;
+  std::optional<std::uint64_t> wakeUntilFrames;
   std::filesystem::path lock;    // empty: any number of opens
   std::filesystem::path report;  // empty: no report
 };

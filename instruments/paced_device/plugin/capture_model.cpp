@@ -20,6 +20,10 @@ std::uint64_t CaptureModel::FailAt() const {
   return *failAfterFrames_ > sourceBase_ ? *failAfterFrames_ - sourceBase_ : 0;
 }
 
+bool CaptureModel::WakeupsOverAt(std::uint64_t frame) const {
+  return wakeUntilFrames_ && sourceBase_ + frame > *wakeUntilFrames_;
+}
+
 bool CaptureModel::Start(std::uint64_t now) {
   if (state_ == State::kFailed) {
     return false;
@@ -97,6 +101,9 @@ bool CaptureModel::InError() const {
 }
 
 std::optional<std::uint64_t> CaptureModel::WakeMoment() const {
+  if (WakeupsOverAt(arrived_)) {
+    return std::nullopt;
+  }
   if (InError()) {
     return 0;
   }
@@ -109,6 +116,9 @@ std::optional<std::uint64_t> CaptureModel::WakeMoment() const {
   const std::uint64_t wanted = consumed_ + availMin_;
   std::uint64_t target = (wanted + periodFrames_ - 1) / periodFrames_ * periodFrames_;
   target = std::min({target, consumed_ + ringFrames_ + 1, FailAt()});
+  if (WakeupsOverAt(target)) {
+    return std::nullopt;
+  }
   return startMoment_ + clock_.MomentOf(origin_ + target);
 }
 

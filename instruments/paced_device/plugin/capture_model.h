@@ -7,6 +7,10 @@
 //   ring are lost: ringFrames + 1 frames per overrun.
 // - Failure: once failAfterFrames frames have arrived since the device was
 //   opened, it fails for good and nothing more arrives or can be read.
+// - Wake-ups: once wakeUntilFrames frames have arrived since the device
+//   was opened, its interrupts stop: frames still arrive (and overrun a
+//   ring nobody reads), but nothing wakes a waiting reader, not even an
+//   error. Only a reader that looks unasked finds out.
 // - The source moves only while a run goes on, so frame numbers continue
 //   from run to run: every source frame arrives exactly once and is either
 //   read, lost to an overrun, or dropped unread (stop, reset, failure).
@@ -30,8 +34,9 @@ class CaptureModel {
     kFailed,   // for good
   };
 
-  explicit CaptureModel(std::optional<std::uint64_t> failAfterFrames)
-      : failAfterFrames_(failAfterFrames) {}
+  explicit CaptureModel(std::optional<std::uint64_t> failAfterFrames,
+                        std::optional<std::uint64_t> wakeUntilFrames = std::nullopt)
+      : failAfterFrames_(failAfterFrames), wakeUntilFrames_(wakeUntilFrames) {}
 
   // The hardware parameters; between runs only.
   void Configure(const FrameClock& clock, std::uint64_t ringFrames, std::uint64_t periodFrames);
@@ -62,15 +67,19 @@ class CaptureModel {
   bool Readable() const;
   bool InError() const;
   // When the next period that brings avail_min arrives (a moment in the
-  // past when it has, or an error is pending); nothing when nothing will.
+  // past when it has, or an error is pending); nothing when nothing will,
+  // or the interrupts have stopped by then.
   std::optional<std::uint64_t> WakeMoment() const;
   // Totals since the device was opened.
   CaptureCounts Counts() const;
 
  private:
   std::uint64_t FailAt() const;  // run frame at which the device fails
+  // Whether the interrupts have stopped by run frame `frame`.
+  bool WakeupsOverAt(std::uint64_t frame) const;
 
   std::optional<std::uint64_t> failAfterFrames_;
+  std::optional<std::uint64_t> wakeUntilFrames_;
   FrameClock clock_{1, 1000};
   std::uint64_t ringFrames_ = 1;
   std::uint64_t periodFrames_ = 1;

@@ -172,6 +172,12 @@ int ParsePacedOptions(snd_config_t* definition, PacedOptions& options) {
         return Refuse(id);
       }
       options.failAfterFrames = frames;
+    } else if (key == "wake_until_frames") {
+      std::uint64_t frames = 0;
+      if (!ReadWhole(node, frames)) {
+        return Refuse(id);
+      }
+      options.wakeUntilFrames = frames;
     } else if (key == "lock") {
       if (!ReadPath(node, options.lockPath)) {
         return Refuse(id);

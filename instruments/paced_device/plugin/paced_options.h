@@ -7,6 +7,7 @@
 //     loop true                 # at the end of the file, go on from offset
 //     speed 10                  # multiple of real time, up to 3 decimals
 //     fail_after_frames 8000    # the device fails for good after so many
+//     wake_until_frames 2000    # its interrupts stop after so many
 //     lock "PATH"               # one open at a time, across processes
 //     report "PATH"             # counters written at close
 //   }
@@ -26,6 +27,7 @@ struct PacedOptions {
   bool loop = false;
   std::uint32_t speedThousandths = 1000;
   std::optional<std::uint64_t> failAfterFrames;
+  std::optional<std::uint64_t> wakeUntilFrames;
   std::string lockPath;
   std::string reportPath;
 };

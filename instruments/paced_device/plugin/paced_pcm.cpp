@@ -39,7 +39,7 @@ std::uint64_t NowMicroseconds() {
 class PacedPcm {
  public:
   explicit PacedPcm(const PacedOptions& options)
-      : options_(options), model_(options.failAfterFrames) {}
+      : options_(options), model_(options.failAfterFrames, options.wakeUntilFrames) {}
   ~PacedPcm() {
     if (timer_ >= 0) {
       ::close(timer_);

@@ -115,6 +115,21 @@ TEST(CaptureModel, WakesAtThePeriodThatBringsAvailMin) {
   EXPECT_EQ(model.WakeMoment(), kStart + 80 * kMillisecond);
 }
 
+TEST(CaptureModel, WakesNobodyOnceItsInterruptsStopNotEvenForAnOverrun) {
+  CaptureModel model(std::nullopt, 60);
+  model.Configure(FrameClock(1000, 1000), 100, 25);
+  ASSERT_TRUE(model.Start(kStart));
+  model.Advance(kStart + 30 * kMillisecond);
+  model.Consume(20);  // 45 wanted: the period ending at 50
+  EXPECT_EQ(model.WakeMoment(), kStart + 50 * kMillisecond);
+  model.Advance(kStart + 50 * kMillisecond);
+  model.Consume(30);
+  EXPECT_EQ(model.WakeMoment(), std::nullopt) << "the period ending at 75 comes after 60";
+  model.Advance(kStart + 200 * kMillisecond);
+  ASSERT_EQ(model.state(), CaptureModel::State::kOverrun);
+  EXPECT_EQ(model.WakeMoment(), std::nullopt);
+}
+
 TEST(CaptureModel, ResetDropsTheUnreadFramesAndTheRunGoesOn) {
   CaptureModel model = MakeModel();
   ASSERT_TRUE(model.Start(kStart));
