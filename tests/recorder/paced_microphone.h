@@ -37,16 +37,22 @@ paced_device::PacedDeviceOptions AtSpeed(double speed);
 // frame's width, with none missing. Returns the frame count.
 std::size_t ExpectConsecutiveCounters(const test_support::Bytes& audio, unsigned frameBytes);
 
-// Checks that `audio` (32-bit frames) holds counters that start at 0 and
-// only ever grow, by 1 or, where frames were lost, by more. Returns how
-// many frames were missing.
-std::uint64_t ExpectGrowingCounters(const test_support::Bytes& audio);
+// Checks that `audio` holds counters that only ever grow (modulo the
+// frame's width), by 1 or, where frames were lost, by more. Returns how
+// many frames were missing, those before the first one included.
+std::uint64_t ExpectGrowingCounters(const test_support::Bytes& audio, unsigned frameBytes);
 
 // Checks that the finished recording at `path` holds, in order, exactly the
-// frames read from `microphone` (counters from 0), and some. Returns the
-// device's counters.
+// frames read from `microphone` (counters from 0), and some: all of them
+// in a row, or, where the device overran (a busy machine kept the capture
+// thread waiting for longer than its ring lasts), with no more missing
+// than the overruns lost. Returns the device's counters.
 paced_device::PacedDeviceReport ExpectEveryFrameReadInTheFile(const std::filesystem::path& path,
                                                               const PacedMicrophone& microphone,
                                                               unsigned frameBytes);
+
+// What stop must return for a recording from the device with these
+// counters: success, or audio lost where it overran.
+std::int32_t StopStatusFor(const paced_device::PacedDeviceReport& counts);
 
 }  // namespace recorder_test

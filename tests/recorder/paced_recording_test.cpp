@@ -53,13 +53,13 @@ TEST_F(PacedRecording, StopKeepsEveryFrameTheDeviceCaptured) {
   ASSERT_TRUE(WaitForAudio(path_, 8000));
   // Stop lands anywhere in a period: part of a report is in the buffer.
   std::this_thread::sleep_for(std::chrono::milliseconds(37));
-  ASSERT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
+  const std::int32_t stopped = StopRecordingWav();
 
   const paced_device::PacedDeviceReport counts = ExpectEveryFrameReadInTheFile(2);
-  EXPECT_EQ(counts.overruns, 0u);
+  EXPECT_EQ(stopped, StopStatusFor(counts));
   // What arrived after the last read came after the stop: less than one
   // period (100 ms) of it.
-  EXPECT_LT(counts.framesArrived - counts.framesRead, 800u);
+  EXPECT_LT(counts.framesArrived - counts.framesRead - counts.framesLost, 800u);
 }
 
 TEST_F(PacedRecording, ADeviceThatFailsEndsTheRecordingAndStopReturnsFour) {
@@ -97,8 +97,7 @@ TEST_F(PacedRecording, AnOverrunMetWhileDrainingAtStopMakesStopReturnFour) {
   ASSERT_EQ(StartFrom(options, 8000, 32), ORLESK_SUCCESS);
   std::this_thread::sleep_for(std::chrono::milliseconds(700));
   EXPECT_EQ(StopRecordingWav(), ORLESK_ERROR_AUDIO_LOST);
-  const paced_device::PacedDeviceReport counts = ExpectEveryFrameReadInTheFile(4);
-  EXPECT_EQ(counts.overruns, 1u);
+  EXPECT_GE(ExpectEveryFrameReadInTheFile(4).overruns, 1u);
 }
 
 class PacedRecordingTrickle : public PacedRecording,
@@ -166,9 +165,10 @@ TEST_F(PacedRecording, ForkedChildrenThatExitLeaveTheRecordingAlone) {
         << "child " << child << " ended with status " << status;
   }
   EXPECT_FALSE(fs::exists(dir_ / "child.wav"));
-  ASSERT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
-
-  ExpectEveryFrameReadInTheFile(4);
+  const std::int32_t stopped = StopRecordingWav();
+  // Three hundred forks load the machine: the device may overrun, and
+  // then stop says so.
+  EXPECT_EQ(stopped, StopStatusFor(ExpectEveryFrameReadInTheFile(4)));
 }
 
 }  // namespace

@@ -144,15 +144,27 @@ class OrleskInBackground : public ::testing::Test {
 };
 
 // At twenty times real time, and at the rate asked for: a leading zero is
-// decimal.
+// decimal. The device's ring lasts 25 ms at that speed, so a busy machine
+// may make it overrun: the recording then still has its length, says that
+// audio was lost, and lacks no more than the overruns lost.
 TEST(OrleskPacedCommand, ATimedRecordingHoldsExactlyItsLengthFromAFastDevice) {
   PacedMicrophone microphone(AtSpeed(20));
   ScratchFolder dir;
   const fs::path path = dir / "timed.wav";
   const CommandResult result = RunCommand(Command(path, "--rate 044100 --seconds 2 2>&1"));
-  EXPECT_EQ(result.exitCode, 0) << result.output;
-  EXPECT_EQ(ExpectConsecutiveCounters(ExpectFinishedRecording(path, 2), 2), 88200u);
+  const Bytes audio = ExpectFinishedRecording(path, 2);
+  EXPECT_EQ(audio.size() / 2, 88200u);
   EXPECT_EQ(Le32At(ReadWholeFile(path), 24), 44100u);
+  const auto report = microphone.report();
+  ASSERT_TRUE(report);
+  if (report->overruns == 0) {
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    ExpectConsecutiveCounters(audio, 2);
+  } else {
+    EXPECT_EQ(result.exitCode, 1) << result.output;
+    EXPECT_NE(result.output.find("audio was lost"), std::string::npos) << result.output;
+    EXPECT_LE(ExpectGrowingCounters(audio, 2), report->framesLost);
+  }
 }
 
 TEST(OrleskPacedCommand, AThreeSecondWriteStallLosesNothing) {
@@ -183,7 +195,7 @@ TEST(OrleskPacedCommand, AStallLongerThanTheQueueLosesAudioAndSaysSo) {
   EXPECT_NE(result.output.find("audio was lost"), std::string::npos) << result.output;
   const Bytes audio = ExpectFinishedRecording(path, 4);
   EXPECT_EQ(audio.size(), 20u * 8000 * 4);
-  EXPECT_GT(ExpectGrowingCounters(audio), 0u);
+  EXPECT_GT(ExpectGrowingCounters(audio, 4), 0u);
   const auto report = microphone.report();
   ASSERT_TRUE(report);
   EXPECT_EQ(report->overruns, 0u) << "capture waited for the disk";
@@ -209,8 +221,10 @@ TEST_F(OrleskInBackground, AnOverrunLosesAudioAndSaysSo) {
 TEST_F(OrleskInBackground, SighupFinalisesTheRecording) {
   PacedMicrophone microphone(AtSpeed(4));
   ASSERT_TRUE(StartAndWaitFor(8000));
-  EXPECT_EQ(EndWith(SIGHUP), 0) << errors();
-  ExpectEveryFrameReadInTheFile(path_, microphone, 2);
+  const int exitCode = EndWith(SIGHUP);
+  const paced_device::PacedDeviceReport counts =
+      ExpectEveryFrameReadInTheFile(path_, microphone, 2);
+  EXPECT_EQ(exitCode, counts.overruns == 0 ? 0 : 1) << errors();
 }
 
 // A killed recording cannot finalise itself, but its sizes were brought up
