@@ -26,6 +26,10 @@ bool WriteLe32At(int descriptor, off_t offset, std::uint32_t value) {
 
 }  // namespace
 
+std::uint64_t LargestDataBytes(std::uint32_t frameBytes) {
+  return wav::kMaxDataSize / frameBytes * frameBytes;
+}
+
 std::optional<RecordingLength> LengthOf(double seconds, std::int32_t rate, std::int32_t bits,
                                         std::string& why) {
   RecordingLength length;
@@ -36,7 +40,7 @@ std::optional<RecordingLength> LengthOf(double seconds, std::int32_t rate, std::
     why = "is shorter than one frame";
     return std::nullopt;
   }
-  if (frames > static_cast<double>(wav::kMaxDataSize / length.frameBytes)) {
+  if (frames > static_cast<double>(LargestDataBytes(length.frameBytes) / length.frameBytes)) {
     why = "is longer than a WAV file's 32-bit sizes can hold at this rate and depth";
     return std::nullopt;
   }

@@ -17,6 +17,10 @@ struct RecordingLength {
   std::uint64_t dataBytes() const { return frames * frameBytes; }
 };
 
+// The most audio a WAV header's 32-bit sizes can declare, in whole frames
+// of `frameBytes`: where the recorder ends a recording that runs that long.
+std::uint64_t LargestDataBytes(std::uint32_t frameBytes);
+
 // The length of `seconds` at this format: rate × seconds frames, rounded
 // to the nearest. Nothing when that is not at least one frame or more than
 // the 32-bit size fields of a WAV header can describe; `why` then says so.

@@ -1,15 +1,12 @@
 #include "recording_session.h"
 
 #include <signal.h>
-#include <sys/stat.h>
 #include <time.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-
-#include "wav_header.h"
 
 namespace orlesk_tool {
 
@@ -18,8 +15,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
-// How often a timed recording looks at the file's length.
+// How often a timed recording looks at the file's length, and any other
+// recording at the file (as often as it redraws).
 constexpr auto kLengthCheckInterval = std::chrono::milliseconds(20);
+constexpr auto kFileCheckInterval = kRedrawInterval;
 // A timed recording whose file has not grown for this long after its time
 // is up has a device that stopped delivering (the disk may stall for a few
 // seconds; the library keeps the audio meanwhile).
@@ -32,15 +31,6 @@ sigset_t TerminationSignals() {
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGHUP);
   return signals;
-}
-
-std::int64_t RecordedBytes(const std::string& path) {
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) {
-    return 0;
-  }
-  return std::max<std::int64_t>(
-      0, status.st_size - static_cast<std::int64_t>(wav::kHeaderSize));
 }
 
 void DrawProgress(double elapsedSeconds, std::int64_t bytes) {
@@ -66,8 +56,8 @@ void HoldTerminationSignals() {
   ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 }
 
-void WaitForEndOfRecording(const std::optional<RecordingLength>& length,
-                           const std::string& outputPath, bool progress) {
+void WaitForEndOfRecording(const std::optional<RecordingLength>& length, std::uint64_t limitBytes,
+                           FileWatch& file, bool progress) {
   const sigset_t signals = TerminationSignals();
   const Clock::time_point start = Clock::now();
   const auto timeUp =
@@ -79,12 +69,13 @@ void WaitForEndOfRecording(const std::optional<RecordingLength>& length,
   Clock::time_point nextRedraw = start;
   for (;;) {
     const Clock::time_point now = Clock::now();
-    if (length || progress) {
-      const std::int64_t recorded = RecordedBytes(outputPath);
-      if (recorded != bytes) {
-        bytes = recorded;
-        lastGrowth = now;
-      }
+    const std::int64_t recorded = file.Look();
+    if (recorded != bytes) {
+      bytes = recorded;
+      lastGrowth = now;
+    }
+    if (file.fate() != FileFate::kInPlace || static_cast<std::uint64_t>(bytes) >= limitBytes) {
+      break;
     }
     if (progress && now >= nextRedraw) {
       DrawProgress(std::chrono::duration<double>(now - start).count(), bytes);
@@ -94,11 +85,8 @@ void WaitForEndOfRecording(const std::optional<RecordingLength>& length,
                    (now >= timeUp && now - lastGrowth >= kStalledFile))) {
       break;
     }
-    // Without a length or progress, wake now and then anyway: a nanosecond
-    // count of "forever" would not fit a timespec on 32-bit hosts.
-    const Clock::duration wait = length     ? Clock::duration(kLengthCheckInterval)
-                                 : progress ? Clock::duration(kRedrawInterval)
-                                            : Clock::duration(std::chrono::hours(1));
+    const Clock::duration wait = length ? Clock::duration(kLengthCheckInterval)
+                                        : Clock::duration(kFileCheckInterval);
     if (WaitForSignal(signals, wait)) {
       break;
     }

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "recorder_test_support.h"
@@ -66,9 +67,15 @@ TEST(OrleskCommand, SigtermStopsTheRecordingCleanly) {
 TEST(OrleskCommand, ExplainsFailuresAndExitsNonZero) {
   ScratchFolder dir;
   PipeFeeder feeder(microphone->pipe(), {}, 1);
+  // An empty ALSA configuration: there is no capture device at all.
+  WriteWholeFile(dir / "empty.conf", {});
   const std::string refused =
-      RunCommand(Command(Quoted(dir / "x.wav") + " --bits 12 --seconds 1 2>&1; echo exit=$?")).output;
-  EXPECT_NE(refused.find("8000 Hz, 12-bit mono: the default input device cannot record"), std::string::npos) << refused;
+      RunCommand("ALSA_CONFIG_PATH=" + Quoted(dir / "empty.conf") + " " +
+                 Command(Quoted(dir / "x.wav") + " --bits 24 --seconds 1 2>&1; echo exit=$?"))
+          .output;
+  EXPECT_NE(refused.find("8000 Hz, 24-bit mono: the default input device cannot record"),
+            std::string::npos)
+      << refused;
   EXPECT_NE(refused.find("exit=1"), std::string::npos) << refused;
 
   const std::string uncreatable = RunCommand(
@@ -92,6 +99,18 @@ TEST(OrleskCommand, RejectsBadUsageWithExitCodeTwo) {
         out + " --seconds 0", out + " --seconds 0.00001",
         out + " --rate 48000 --bits 32 --seconds 22370"}) {
     EXPECT_EQ(RunCommand(Command(arguments) + " >/dev/null 2>&1").exitCode, 2) << arguments;
+  }
+  // Arguments the device would refuse are the command line's fault: the
+  // message names the argument.
+  for (const auto& [arguments, message] :
+       {std::pair<std::string, std::string>{"''", "OUT.wav is empty"},
+        {out + " --rate 0", "--rate 0: the sample rate must be a positive number"},
+        {out + " --rate -1", "--rate -1: the sample rate must be a positive number"},
+        {out + " --bits 12", "--bits 12: the bits per sample must be 8, 16, 24 or 32"},
+        {out + " --bits 0 --seconds 1", "--bits 0: the bits per sample must be"}}) {
+    const CommandResult result = RunCommand(Command(arguments) + " 2>&1");
+    EXPECT_EQ(result.exitCode, 2) << arguments;
+    EXPECT_NE(result.output.find(message), std::string::npos) << arguments << ": " << result.output;
   }
   EXPECT_FALSE(fs::exists(dir / "x.wav"));
 }

@@ -13,8 +13,11 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "paced_microphone.h"
 
@@ -41,15 +44,20 @@ std::string WithWriteStall(const std::string& command, int stall, long stallMicr
 // The command started in the background, its stderr kept in a file.
 class Background {
  public:
-  Background(const fs::path& path, const fs::path& errors) {
+  Background(const fs::path& path, const fs::path& errors, std::vector<std::string> options = {}) {
     std::string program = ORLESK_COMMAND;
     std::string target = path.string();
-    char* arguments[] = {program.data(), target.data(), nullptr};
+    std::vector<char*> arguments{program.data(), target.data()};
+    for (std::string& option : options) {
+      arguments.push_back(option.data());
+    }
+    arguments.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    spawned_ = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, arguments, environ) == 0;
+    spawned_ = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, arguments.data(),
+                             environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
   }
   ~Background() {
@@ -125,14 +133,18 @@ TEST(OrleskPacedCommand, EachFailingFileCallIsReported) {
 class OrleskInBackground : public ::testing::Test {
  protected:
   // Starts the command and waits until the file holds `bytes` of audio.
-  bool StartAndWaitFor(std::size_t bytes) {
-    command_.emplace(path_, dir_ / "errors.txt");
+  bool StartAndWaitFor(std::size_t bytes, std::vector<std::string> options = {}) {
+    command_.emplace(path_, dir_ / "errors.txt", std::move(options));
     return command_->spawned() && WaitForAudio(path_, bytes);
   }
   // Sends `signal` and returns the command's exit code (-1 when it did not
   // exit).
   int EndWith(int signal) {
     command_->Signal(signal);
+    return End();
+  }
+  // Waits for the command to end on its own; its exit code.
+  int End() {
     const int status = command_->Wait();
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -165,6 +177,19 @@ TEST(OrleskPacedCommand, ATimedRecordingHoldsExactlyItsLengthFromAFastDevice) {
     EXPECT_NE(result.output.find("audio was lost"), std::string::npos) << result.output;
     EXPECT_LE(ExpectGrowingCounters(audio, 2), report->framesLost);
   }
+}
+
+// A device at a hundredth of real time keeps delivering a few frames: the
+// timed recording ends once its file stops growing, and says that audio
+// was lost.
+TEST(OrleskPacedCommand, ADeviceFarSlowerThanRealTimeLosesAudioAndSaysSo) {
+  PacedMicrophone microphone(AtSpeed(0.01));
+  ScratchFolder dir;
+  const fs::path path = dir / "trickle.wav";
+  const CommandResult result = RunCommand(Command(path, "--seconds 1 2>&1"));
+  EXPECT_EQ(result.exitCode, 1) << result.output;
+  EXPECT_NE(result.output.find("audio was lost"), std::string::npos) << result.output;
+  ExpectEveryFrameReadInTheFile(path, microphone, 2);
 }
 
 TEST(OrleskPacedCommand, AThreeSecondWriteStallLosesNothing) {
@@ -226,6 +251,61 @@ TEST_F(OrleskInBackground, SighupFinalisesTheRecording) {
       ExpectEveryFrameReadInTheFile(path_, microphone, 2);
   EXPECT_EQ(exitCode, counts.overruns == 0 ? 0 : 1) << errors();
 }
+
+// A second recording of the same file, in another format, is refused
+// before it touches the file: the first goes on and keeps its header.
+TEST_F(OrleskInBackground, ASecondRecordingOfTheSameFileIsRefusedAndTheFirstGoesOn) {
+  PacedMicrophone microphone(AtSpeed(1));
+  ASSERT_TRUE(StartAndWaitFor(4000));
+  const CommandResult second = RunCommand(Command(path_, "--bits 32 --seconds 0.5 2>&1"));
+  EXPECT_EQ(second.exitCode, 1) << second.output;
+  EXPECT_NE(second.output.find("the file cannot be created"), std::string::npos)
+      << second.output;
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const int exitCode = EndWith(SIGINT);
+  const paced_device::PacedDeviceReport counts =
+      ExpectEveryFrameReadInTheFile(path_, microphone, 2);
+  EXPECT_EQ(exitCode, counts.overruns == 0 ? 0 : 1) << errors();
+  EXPECT_EQ(Le16At(ReadWholeFile(path_), 34), 16u);
+}
+
+// What someone else does to the file while it is being recorded.
+struct Tampering {
+  const char* name;
+  const char* shell;  // run with the file's path as $1
+  const char* message;
+};
+
+void PrintTo(const Tampering& tampering, std::ostream* out) { *out << tampering.name; }
+
+class OrleskFileTampering : public OrleskInBackground,
+                            public ::testing::WithParamInterface<Tampering> {};
+
+// The command ends at once rather than wait out its length (the file no
+// longer grows), and says what happened rather than that it could not
+// cut the recording.
+TEST_P(OrleskFileTampering, EndsTheRecordingAtOnceAndSaysWhatHappenedToTheFile) {
+  PacedMicrophone microphone(AtSpeed(1));
+  ASSERT_TRUE(StartAndWaitFor(8000, {"--seconds", "8"}));
+  const auto tampered = std::chrono::steady_clock::now();
+  ASSERT_EQ(RunCommand("sh -c '" + std::string(GetParam().shell) + "' sh " + Quoted(path_))
+                .exitCode,
+            0);
+  EXPECT_EQ(End(), 1) << errors();
+  EXPECT_LT(std::chrono::steady_clock::now() - tampered, std::chrono::seconds(4));
+  EXPECT_NE(errors().find(std::string("the file was ") + GetParam().message), std::string::npos)
+      << errors();
+  EXPECT_EQ(errors().find("cannot cut"), std::string::npos) << errors();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, OrleskFileTampering,
+    ::testing::Values(Tampering{"TruncatedToZero", "truncate -s 0 \"$1\"", "truncated"},
+                      Tampering{"TruncatedToItsHeader", "truncate -s 44 \"$1\"", "truncated"},
+                      Tampering{"Removed", "rm \"$1\"", "removed"},
+                      Tampering{"Replaced", "echo other > \"$1.new\" && mv \"$1.new\" \"$1\"",
+                                "replaced"}),
+    [](const ::testing::TestParamInfo<Tampering>& kind) { return kind.param.name; });
 
 // A killed recording cannot finalise itself, but its sizes were brought up
 // to date while it ran: the header covers all but the last second or so.
