@@ -226,8 +226,8 @@ FileAtPath CheckFileAtPath(const char16_t* path, const PositionedFile& file,
   if (wide) {
     // Only the attributes are read: no share mode, ours or anyone's,
     // stands in the way.
-    const HANDLE named = ::CreateFileW(wide->c_str(), FILE_READ_ATTRIBUTES, kShareEverything, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE named = ::CreateFileW(wide->c_str(), FILE_READ_ATTRIBUTES, kShareEverything,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (named == INVALID_HANDLE_VALUE) {
       // A file deleted while open is "delete pending" until the last
       // handle closes: opening it is denied.

@@ -104,7 +104,18 @@ TEST(PacedCaptureDevice, RecordsEveryFrameInOrderUnderANameTheAnsiCodePageCannot
   const fs::path path = japanese / L"caf\u00E9 \u0416 \U0001D11E.wav";
   ASSERT_EQ(Start(path), ORLESK_SUCCESS);
   EXPECT_EQ(Start(folder / "second.wav"), ORLESK_ERROR_ALREADY_RECORDING);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  // The recording is the file's one writer; readers read on.
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const HANDLE writer = ::CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  if (writer != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(writer);
+  }
+  EXPECT_GE(ReadWholeFile(path).size(), 44u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
   ASSERT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
   EXPECT_EQ(StopRecordingWav(), ORLESK_ERROR_NOT_RECORDING);
   EXPECT_FALSE(fs::exists(folder / "second.wav"));

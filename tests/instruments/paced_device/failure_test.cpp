@@ -112,8 +112,8 @@ TEST(PacedOpen, RefusesOptionsItDoesNotKnow) {
   ScratchFolder folder;
   for (const char* body : {"speed 0", "speed 0.0001", "speed \"1.0005\"", "speed 1001",
                            "speed \"fast\"", "speed -1", "offset -1", "offset \"4k\"",
-                           "fail_after_frames 1.5", "wake_until_frames -1", "loop maybe", "file \"\"",
-                           "volume 3"}) {
+                           "fail_after_frames 1.5", "wake_until_frames -1", "loop maybe",
+                           "file \"\"", "volume 3"}) {
     PcmHandle pcm;
     EXPECT_EQ(OpenWithDefinition(folder, body, pcm), -EINVAL) << body;
   }
