@@ -1,10 +1,11 @@
 /*
  * orlesk.h - record mono PCM audio from the default input device to a WAV file.
  *
- * StartRecordingWav opens the default capture device, creates the file and
- * writes a 44-byte header with zero sizes. From then on the device's
- * capture thread hands the audio, 100 ms at a time, to a queue that holds
- * at least 5 s, and a writer thread appends it to the file: a slow disk
+ * StartRecordingWav opens the default capture device and the file, and once
+ * nothing else can stop the recording, empties the file to a 44-byte header
+ * with zero sizes. From then on the device's capture thread hands the
+ * audio, 100 ms at a time, to a queue that holds at least 5 s, and a
+ * writer thread appends it to the file: a slow disk
  * costs no audio unless it stalls for longer than the queue lasts. While
  * recording, the header's sizes are brought up to date at least once a
  * second, so a recording cut short by a crash or SIGKILL still reads as
@@ -22,7 +23,21 @@
  * leaves the recording alone.
  *
  * No call waits on opening the file: a path that names anything but a
- * regular file (a FIFO, a device) is refused at once.
+ * regular file (a FIFO, a device) is refused at once. A recording is its
+ * file's one writer: a second recording of the same file, in this process
+ * or another, is refused before it touches the file, while readers (sox, a
+ * player) read on. A start that does not go ahead removes a file it
+ * created and leaves one that was there as it was (short of a header
+ * that could not be written over it once it was emptied).
+ *
+ * Nothing passes for success that is not: before each write the file is
+ * checked against what was written to it, and once someone else truncated,
+ * replaced or removed it, nothing more is written there and Stop returns
+ * ORLESK_ERROR_WRITE. A device that delivers clearly fewer frames than the
+ * clock calls for (less than nine tenths of them over any stretch, give or
+ * take a second's worth), and a recording that reaches the most a WAV
+ * header can declare (4 GiB: the file ends there, in whole frames), make
+ * Stop return ORLESK_ERROR_AUDIO_LOST.
  *
  * On Windows (orlesk.dll) the device is the wave-input API's default one
  * (WAVE_MAPPER) and paths are opened by their UTF-16 form. Once a recording
@@ -109,7 +124,8 @@ extern "C" {
 
 /*
  * Starts recording mono PCM from the default input device into `path`
- * (null-terminated UTF-16; created, or truncated if it exists) at
+ * (null-terminated UTF-16; created, or emptied if it exists once the
+ * recording is sure to start) at
  * `sampleRate` frames per second and `bitsPerSample` bits (8, 16, 24 or 32).
  * Returns ORLESK_SUCCESS or one of the start errors above.
  */
@@ -141,20 +157,24 @@ static inline const char *OrleskStatusMessage(int32_t status) {
       return "the default input device cannot record in this format (bits must be 8, 16, 24 or 32; "
              "is there a capture device?); no file was touched";
     case ORLESK_ERROR_FILE:
-      return "the file cannot be created: its folder is missing or not writable, it is not a regular "
-             "file, or the path is null, not valid UTF-16 or longer than 251 bytes in UTF-8";
+      return "the file cannot be created: its folder is missing or not writable, the disk is "
+             "full, it is not a regular file, another recording is writing it, or the path is "
+             "null, not valid UTF-16 or longer than 251 bytes in UTF-8";
     case ORLESK_ERROR_NO_BUFFER:
-      return "this rate and depth give no whole frame in 100 ms, or the buffer, the 5 s queue or the "
-             "writer thread cannot be had; the file is left as an empty WAV";
+      return "this rate and depth give no whole frame in 100 ms, or the buffer, the 5 s queue or "
+             "the writer thread cannot be had; no file is created, and one that was there is left "
+             "as it was";
     case ORLESK_ERROR_NOT_RECORDING:
       return "no recording was running in this process; nothing changed";
     case ORLESK_ERROR_WRITE:
-      return "writing the file failed (disk full?); the recording stopped and the file holds the "
-             "audio recorded before the failure, with matching sizes";
+      return "writing the file failed (disk full?), or someone else truncated, replaced or removed "
+             "it; the recording stopped and the file holds the audio recorded before the failure, "
+             "with matching sizes (a file changed by someone else is left as they left it)";
     case ORLESK_ERROR_AUDIO_LOST:
-      return "audio was lost: the device overran, failed or gave nothing for 2 s, or the disk "
-             "stalled longer than the 5 s queue lasts; the recording stopped and the file is "
-             "complete, with every frame captured, in order";
+      return "audio was lost: the device overran, failed, gave nothing for 2 s or delivered far "
+             "fewer frames than the clock calls for, the disk stalled longer than the 5 s queue "
+             "lasts, or the file reached the 4 GiB a WAV header can declare; the recording stopped "
+             "and the file is complete, with every frame it took, in order";
     default: return "unknown status";
   }
 }
