@@ -51,8 +51,6 @@ class RecordingFile {
 
   bool Close() { return file_.Close(); }
   std::uint64_t dataBytes() const { return dataBytes_; }
-  // Whether the file was found truncated, replaced or removed.
-  bool changed() const { return changed_; }
 
  private:
   // Checks the file; false once it was found changed.
@@ -61,6 +59,7 @@ class RecordingFile {
   std::u16string path_;
   common::PositionedFile file_;
   bool created_ = false;
+  // The file was found truncated, replaced or removed.
   bool changed_ = false;
   std::uint64_t dataBytes_ = 0;
   // One frame as the header describes it; 1 when that is less than a byte.
