@@ -178,13 +178,14 @@ bool OpenRegularFileForOneWriter(const char16_t* path, PositionedFile& file, boo
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return false;
   }
-  // Created only when missing, with the right to remove it, so that a
-  // start that does not go ahead can take back its own file. Writing is
-  // not shared: a second writer gets a sharing violation before it can
-  // truncate anything, while readers that share writing (as the C
-  // runtime's fopen does) read on.
+  // Created only when missing, so that a start that does not go ahead
+  // knows whether the file is its own to remove. Writing is not shared: a
+  // second writer gets a sharing violation before it can truncate
+  // anything, while readers that share writing (as the C runtime's fopen
+  // does) read on. No right to delete is held: readers that do not share
+  // deletion would be shut out.
   constexpr DWORD kShareWithReaders = FILE_SHARE_READ | FILE_SHARE_DELETE;
-  HANDLE handle = ::CreateFileW(wide->c_str(), GENERIC_WRITE | DELETE, kShareWithReaders, nullptr,
+  HANDLE handle = ::CreateFileW(wide->c_str(), GENERIC_WRITE, kShareWithReaders, nullptr,
                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   created = handle != INVALID_HANDLE_VALUE;
   if (!created && ::GetLastError() == ERROR_FILE_EXISTS) {
@@ -204,13 +205,27 @@ bool OpenRegularFileForOneWriter(const char16_t* path, PositionedFile& file, boo
   return true;
 }
 
-void CloseAndRemove(const char16_t*, PositionedFile& file) {
-  // The handle names the file whatever became of the path: marked for
-  // deletion, it goes when the handle closes.
-  FILE_DISPOSITION_INFO disposition{};
-  disposition.DeleteFile = TRUE;
-  ::SetFileInformationByHandle(reinterpret_cast<HANDLE>(file.handle()), FileDispositionInfo,
-                               &disposition, sizeof disposition);
+void CloseAndRemove(const char16_t* path, PositionedFile& file) {
+  // Removed through a handle of its own, opened for deletion alone, and
+  // only when it is the same file: whatever has taken its place at the
+  // path meanwhile is left alone. Marked for deletion, the file goes when
+  // the last handle closes.
+  const std::optional<std::wstring> wide = WidePath(path);
+  FileIdentity ours;
+  if (wide && IdentityOf(reinterpret_cast<HANDLE>(file.handle()), ours)) {
+    const HANDLE named = ::CreateFileW(wide->c_str(), DELETE, kShareEverything, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (named != INVALID_HANDLE_VALUE) {
+      FileIdentity theirs;
+      if (IdentityOf(named, theirs) && theirs == ours) {
+        FILE_DISPOSITION_INFO disposition{};
+        disposition.DeleteFile = TRUE;
+        ::SetFileInformationByHandle(named, FileDispositionInfo, &disposition,
+                                     sizeof disposition);
+      }
+      ::CloseHandle(named);
+    }
+  }
   file.Close();
 }
 
@@ -221,6 +236,13 @@ FileAtPath CheckFileAtPath(const char16_t* path, const PositionedFile& file,
   FileIdentity ours;
   if (!::GetFileInformationByHandle(handle, &opened) || !IdentityOf(handle, ours)) {
     return FileAtPath::kInPlace;
+  }
+  // Deleted while open, a file keeps its name until its last handle
+  // closes, but is marked for deletion.
+  FILE_STANDARD_INFO standard{};
+  if (::GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) &&
+      standard.DeletePending) {
+    return FileAtPath::kGone;
   }
   const std::optional<std::wstring> wide = WidePath(path);
   if (wide) {

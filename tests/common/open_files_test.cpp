@@ -1,6 +1,6 @@
 // Opening files by UTF-16 path: which paths name a file, when a file counts
 // as the same one, that a refused destination is never truncated, and that
-// a recording's file has one writer and is missed when it goes.
+// a recording's file has one writer.
 #include "open_files.h"
 
 #include <gtest/gtest.h>
@@ -99,30 +99,6 @@ TEST(OpenFiles, ARecordingsFileHasOneWriterLeavesAnExistingFileAsItWasAndLetsRea
   common::CloseAndRemove(Utf16Path(fresh).c_str(), file);
   EXPECT_FALSE(file);
   EXPECT_FALSE(fs::exists(fresh));
-}
-
-TEST(OpenFiles, AFileReplacedOrRemovedIsFoundGoneAndNeverRemovedInItsPlace) {
-  ScratchFolder folder;
-  const fs::path path = folder / "r.wav";
-  const std::u16string wide = Utf16Path(path);
-  common::PositionedFile file;
-  bool created = false;
-  ASSERT_TRUE(common::OpenRegularFileForOneWriter(wide.c_str(), file, created));
-  EXPECT_EQ(common::CheckFileAtPath(wide.c_str(), file, 0), common::FileAtPath::kInPlace);
-  EXPECT_EQ(common::CheckFileAtPath(wide.c_str(), file, 1), common::FileAtPath::kShortened);
-
-  WriteWholeFile(folder / "other.wav", Bytes(10, 1));
-  fs::rename(folder / "other.wav", path);
-  EXPECT_EQ(common::CheckFileAtPath(wide.c_str(), file, 0), common::FileAtPath::kGone);
-  // The file now at the path is someone else's.
-  common::CloseAndRemove(wide.c_str(), file);
-  EXPECT_EQ(ReadWholeFile(path), Bytes(10, 1));
-
-  ASSERT_TRUE(common::OpenRegularFileForOneWriter(Utf16Path(folder / "s.wav").c_str(), file,
-                                                  created));
-  fs::remove(folder / "s.wav");
-  EXPECT_EQ(common::CheckFileAtPath(Utf16Path(folder / "s.wav").c_str(), file, 0),
-            common::FileAtPath::kGone);
 }
 
 }  // namespace

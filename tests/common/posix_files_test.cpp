@@ -125,6 +125,30 @@ TEST(OpenFiles, ATruncatedFileIsFoundShortened) {
             common::FileAtPath::kShortened);
 }
 
+TEST(OpenFiles, AFileReplacedOrRemovedIsFoundGoneAndNeverRemovedInItsPlace) {
+  ScratchFolder folder;
+  const fs::path path = folder / "r.wav";
+  const std::u16string wide = Utf16Path(path);
+  common::PositionedFile file;
+  bool created = false;
+  ASSERT_TRUE(common::OpenRegularFileForOneWriter(wide.c_str(), file, created));
+  EXPECT_EQ(common::CheckFileAtPath(wide.c_str(), file, 0), common::FileAtPath::kInPlace);
+  EXPECT_EQ(common::CheckFileAtPath(wide.c_str(), file, 1), common::FileAtPath::kShortened);
+
+  WriteWholeFile(folder / "other.wav", Bytes(10, 1));
+  fs::rename(folder / "other.wav", path);
+  EXPECT_EQ(common::CheckFileAtPath(wide.c_str(), file, 0), common::FileAtPath::kGone);
+  // The file now at the path is someone else's.
+  common::CloseAndRemove(wide.c_str(), file);
+  EXPECT_EQ(ReadWholeFile(path), Bytes(10, 1));
+
+  ASSERT_TRUE(common::OpenRegularFileForOneWriter(Utf16Path(folder / "s.wav").c_str(), file,
+                                                  created));
+  fs::remove(folder / "s.wav");
+  EXPECT_EQ(common::CheckFileAtPath(Utf16Path(folder / "s.wav").c_str(), file, 0),
+            common::FileAtPath::kGone);
+}
+
 TEST(PositionedFile, WritesWhereToldAndLeavesTheSharedFileOffsetAlone) {
   ScratchFolder folder;
   const fs::path path = folder / "p.bin";

@@ -1,6 +1,9 @@
 // The recording control on the fake device where only POSIX systems can
 // set the scene: FIFOs and devices as paths, UTF-8 paths at the length
-// limit, fork(), and a full disk made with a file-size limit.
+// limit, fork(), a full disk made with a file-size limit, and a file that
+// someone else truncates, replaces or removes (Windows lets nobody else
+// write to it, and wine neither renames over an open file nor shows one
+// deleted while open as pending deletion).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -122,6 +125,59 @@ TEST_F(RecorderControl, AFailedWriteStopsAppendingAndStopReturnsThree) {
       ::testing::ExitedWithCode(0), "");
   ExpectFinishedWav(path, kFits);
 }
+
+// What someone else did to the file while it was being recorded.
+enum class Tampering { kTruncatedToZero, kTruncatedToItsHeader, kReplaced, kRemoved };
+
+class RecorderFileTampering : public RecorderControl,
+                              public ::testing::WithParamInterface<Tampering> {};
+
+// The recorder notices, writes nothing more to the file (neither audio nor
+// sizes: what is there now is not its own) and says so at stop.
+TEST_P(RecorderFileTampering, MakesStopReturnThreeAndLeavesTheFileAsItWasLeft) {
+  const fs::path path = dir / "tampered.wav";
+  ASSERT_EQ(Start(path), ORLESK_SUCCESS);
+  ASSERT_TRUE(device().Deliver(1600));
+  ASSERT_TRUE(WaitForAudio(path, 1600));
+  const Bytes other(10, 1);
+  Bytes expected;
+  switch (GetParam()) {
+    case Tampering::kTruncatedToZero:
+      fs::resize_file(path, 0);
+      break;
+    case Tampering::kTruncatedToItsHeader:
+      fs::resize_file(path, 44);
+      expected = ReadWholeFile(path);
+      break;
+    case Tampering::kReplaced:
+      WriteWholeFile(dir / "other.wav", other);
+      fs::rename(dir / "other.wav", path);
+      expected = other;
+      break;
+    case Tampering::kRemoved:
+      fs::remove(path);
+      break;
+  }
+  ASSERT_TRUE(device().Deliver(1600));
+  EXPECT_EQ(recorder.Stop(), ORLESK_ERROR_WRITE);
+  if (GetParam() == Tampering::kRemoved) {
+    EXPECT_FALSE(fs::exists(path));
+  } else {
+    EXPECT_EQ(ReadWholeFile(path), expected);
+  }
+}
+
+std::string TamperingName(const ::testing::TestParamInfo<Tampering>& info) {
+  constexpr const char* kNames[] = {"TruncatedToZero", "TruncatedToItsHeader", "Replaced",
+                                    "Removed"};
+  return kNames[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, RecorderFileTampering,
+                         ::testing::Values(Tampering::kTruncatedToZero,
+                                           Tampering::kTruncatedToItsHeader, Tampering::kReplaced,
+                                           Tampering::kRemoved),
+                         TamperingName);
 
 TEST_F(RecorderControl, PathsWithoutAUsableNameAreRefusedBeforeTheDeviceOpens) {
   EXPECT_EQ(recorder.Start(nullptr, 8000, 16), ORLESK_ERROR_FILE);

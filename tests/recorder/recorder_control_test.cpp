@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <limits>
 #include <ostream>
-#include <string>
 #include <vector>
 
 #include "orlesk.h"
@@ -175,63 +174,6 @@ TEST_F(RecorderControl, AbsurdArgumentsAreComputedWideAndRefused) {
   EXPECT_EQ(fake.closes, fake.opens);
   EXPECT_EQ(recorder.Stop(), ORLESK_ERROR_NOT_RECORDING);
 }
-
-// What someone else did to the file while it was being recorded.
-enum class Tampering { kTruncatedToZero, kTruncatedToItsHeader, kReplaced, kRemoved };
-
-class RecorderFileTampering : public RecorderControl,
-                              public ::testing::WithParamInterface<Tampering> {};
-
-// The recorder notices, writes nothing more to the file (neither audio nor
-// sizes: what is there now is not its own) and says so at stop.
-TEST_P(RecorderFileTampering, MakesStopReturnThreeAndLeavesTheFileAsItWasLeft) {
-  const fs::path path = dir / "tampered.wav";
-  ASSERT_EQ(Start(path), ORLESK_SUCCESS);
-  ASSERT_TRUE(device().Deliver(1600));
-  ASSERT_TRUE(WaitForAudio(path, 1600));
-  const Bytes other(10, 1);
-  Bytes expected;
-  switch (GetParam()) {
-    case Tampering::kTruncatedToZero:
-      fs::resize_file(path, 0);
-      break;
-    case Tampering::kTruncatedToItsHeader:
-      fs::resize_file(path, 44);
-      expected = ReadWholeFile(path);
-      break;
-    case Tampering::kReplaced:
-      WriteWholeFile(dir / "other.wav", other);
-      fs::rename(dir / "other.wav", path);
-      expected = other;
-      break;
-    case Tampering::kRemoved:
-      fs::remove(path);
-      break;
-  }
-  ASSERT_TRUE(device().Deliver(1600));
-  EXPECT_EQ(recorder.Stop(), ORLESK_ERROR_WRITE);
-  if (GetParam() == Tampering::kRemoved) {
-    EXPECT_FALSE(fs::exists(path));
-  } else {
-    EXPECT_EQ(ReadWholeFile(path), expected);
-  }
-}
-
-std::string TamperingName(const ::testing::TestParamInfo<Tampering>& info) {
-  constexpr const char* kNames[] = {"TruncatedToZero", "TruncatedToItsHeader", "Replaced",
-                                    "Removed"};
-  return kNames[static_cast<int>(info.param)];
-}
-
-// Windows lets nobody else write to a file being recorded: it cannot be
-// truncated there.
-constexpr Tampering kTamperings[] = {
-#if !defined(_WIN32)
-    Tampering::kTruncatedToZero, Tampering::kTruncatedToItsHeader,
-#endif
-    Tampering::kReplaced, Tampering::kRemoved};
-INSTANTIATE_TEST_SUITE_P(Kinds, RecorderFileTampering, ::testing::ValuesIn(kTamperings),
-                         TamperingName);
 
 struct PaceCase {
   // At 8000 Hz, 16 bits: 1600 is real time; 0 makes no report at all.
