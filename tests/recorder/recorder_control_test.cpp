@@ -175,42 +175,6 @@ TEST_F(RecorderControl, AbsurdArgumentsAreComputedWideAndRefused) {
   EXPECT_EQ(recorder.Stop(), ORLESK_ERROR_NOT_RECORDING);
 }
 
-struct PaceCase {
-  // At 8000 Hz, 16 bits: 1600 is real time; 0 makes no report at all.
-  std::uint32_t bytesPerTenthOfASecond;
-  std::int32_t status;
-};
-
-void PrintTo(const PaceCase& c, std::ostream* out) {
-  *out << c.bytesPerTenthOfASecond << " bytes per 100 ms";
-}
-
-class RecorderDevicePace : public RecorderControl,
-                           public ::testing::WithParamInterface<PaceCase> {};
-
-// Four seconds on the test's clock, a report every tenth of one.
-TEST_P(RecorderDevicePace, StopReturnsFourForADeviceClearlyBehindTheClock) {
-  const fs::path path = dir / "paced.wav";
-  ASSERT_EQ(Start(path), ORLESK_SUCCESS);
-  std::size_t delivered = 0;
-  for (int report = 0; report < 40; ++report) {
-    TestClock::Advance(std::chrono::milliseconds(100));
-    if (GetParam().bytesPerTenthOfASecond > 0) {
-      ASSERT_TRUE(device().Deliver(GetParam().bytesPerTenthOfASecond));
-      delivered += GetParam().bytesPerTenthOfASecond;
-    }
-  }
-  EXPECT_EQ(recorder.Stop(), GetParam().status);
-  ExpectFinishedWav(path, delivered);
-}
-
-INSTANTIATE_TEST_SUITE_P(Speeds, RecorderDevicePace,
-                         ::testing::Values(PaceCase{1600, ORLESK_SUCCESS},
-                                           PaceCase{1568, ORLESK_SUCCESS},  // 0.98×
-                                           PaceCase{800, ORLESK_ERROR_AUDIO_LOST},
-                                           PaceCase{160, ORLESK_ERROR_AUDIO_LOST},
-                                           PaceCase{0, ORLESK_ERROR_AUDIO_LOST}));
-
 struct LimitCase {
   std::int32_t bits;
   std::uint32_t reportBytes;
