@@ -207,15 +207,26 @@ TEST_F(SpeedEffectStatus, SourceShorterThanAHeaderLeavesAnEmptyDestination) {
 }
 
 TEST_F(SpeedEffectStatus, HeaderThatCannotBeStretchedLeavesAnEmptyDestination) {
-  // Two 16-bit channels cannot fit in two-byte frames.
+  // Two 16-bit channels cannot fit in two-byte frames, nor one in frames of
+  // no bytes: that refusal comes before the header alone that frames of no
+  // bytes give otherwise.
   const Bytes frames = Ramp16(200);
-  WriteWholeFile(source_, MakeWav({2, 8000, 16, 2}, frames));
-  for (const std::int32_t speed : {1, 50, 99}) {
-    EXPECT_EQ(Apply(source_, destination_, speed), TAVREL_ERROR_UNSUPPORTED) << speed;
-    EXPECT_EQ(fs::file_size(destination_), 0u);
+  Bytes noBytes = MakeWav({1, 8000, 16, 0}, frames);
+  noBytes[32] = noBytes[33] = 0;
+  for (const Bytes& source : {MakeWav({2, 8000, 16, 2}, frames), noBytes}) {
+    WriteWholeFile(source_, source);
+    for (const std::int32_t speed : {1, 50, 99}) {
+      WriteWholeFile(destination_, Bytes{9});
+      EXPECT_EQ(Apply(source_, destination_, speed), TAVREL_ERROR_UNSUPPORTED)
+          << Le16At(source, 32) << " at " << speed;
+      EXPECT_EQ(fs::file_size(destination_), 0u);
+    }
   }
+  EXPECT_EQ(Apply(source_, destination_, 100), TAVREL_SUCCESS);
+  EXPECT_EQ(fs::file_size(destination_), 44u);
   // From 100 on, whole frames are moved and need no such room: at 100 they
   // are copied, at 200 every other one is.
+  WriteWholeFile(source_, MakeWav({2, 8000, 16, 2}, frames));
   EXPECT_EQ(Apply(source_, destination_, 100), TAVREL_SUCCESS);
   const Bytes copied = ReadWholeFile(destination_);
   EXPECT_EQ(Bytes(copied.begin() + 44, copied.end()), frames);
