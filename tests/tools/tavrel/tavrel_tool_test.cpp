@@ -73,6 +73,15 @@ TEST_F(ChunkWalk, FindsTheDataPastOtherChunksWithOrWithoutTheirPadBytes) {
   EXPECT_EQ(unpadded.dataOffset, 12u + 24u + 11u + 8u);
   EXPECT_EQ(unpadded.dataSize, kSamples.size());
   EXPECT_EQ(unpadded.BytesAfterData(), 0u);
+
+  // A pad byte that is a printable character: "xdat" would pass for an id,
+  // but "data" follows the pad byte.
+  const WavLayout printablePad = ReadLayout(RiffFile(
+      {kFormat, Chunk("odd ", Bytes(3, 'o'), std::nullopt, false), Bytes{'x'},
+       Chunk("data", kSamples)}));
+  EXPECT_EQ(printablePad.dataOffset, 12u + 24u + 12u + 8u);
+  EXPECT_EQ(printablePad.dataSize, kSamples.size());
+  EXPECT_EQ(printablePad.chunksBeforeData.ids, (std::vector<std::string>{"odd"}));
 }
 
 TEST_F(ChunkWalk, TakesAPlaceholderOrOverlongDataSizeToTheEndOfTheFile) {
