@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "destination.h"
 #include "command_line.h"
 #include "layout_text.h"
+#include "saved_stream.h"
 #include "tavrel.h"
 #include "temporary_file.h"
 #include "utf16_argument.h"
@@ -61,7 +63,7 @@ void Summarise(const SpeedChange& change, const WavReading& source, const WavRea
                DescribeWav(result).c_str(), change.speed);
 }
 
-// Runs the library from `input` (the source or its copy),
+// Runs the library from `input` (the source, its saved stream or its copy),
 // puts the new file in place and reports.
 int CallLibrary(const SpeedChange& change, const Destination& destination, const std::string& input,
                 const WavReading& source) {
@@ -129,8 +131,10 @@ void WarnIfNotCanonical(const SpeedChange& change, const WavReading& reading) {
   }
 }
 
+// `saved` holds a stream's bytes, which are no longer needed once copied.
 int ChangeSpeedThroughCopy(const SpeedChange& change, const Destination& destination,
-                           const std::string& input, const WavReading& reading) {
+                           const std::string& input, const WavReading& reading,
+                           std::unique_ptr<TemporaryFile> saved) {
   if (SourceIsDestination(change)) {
     return Fail(change, TavrelStatusMessage(TAVREL_ERROR_DESTINATION));
   }
@@ -145,9 +149,35 @@ int ChangeSpeedThroughCopy(const SpeedChange& change, const Destination& destina
   if (failure) {
     return Fail(change, "cannot copy the samples to '" + copy.path().string() + "': " + *failure);
   }
+  saved.reset();
   std::fprintf(stderr, "%s: read 'data' %s\n", change.source.c_str(),
                LayoutDifferences(reading.layout).c_str());
   return CallLibrary(change, destination, copy.path().string(), reading);
+}
+
+// Saves a stream source to a temporary file; nothing when it was refused or
+// failed, which `exitCode` then holds.
+std::unique_ptr<TemporaryFile> SaveSource(const SpeedChange& change,
+                                          const Destination& destination, int& exitCode) {
+  auto saved = std::make_unique<TemporaryFile>(destination.folder);
+  if (!saved->created()) {
+    exitCode = Fail(change, "cannot save the source: " + std::string(std::strerror(saved->error())));
+    return nullptr;
+  }
+  SavedStream outcome = SaveStream(change.source, saved->stream());
+  if (outcome.outcome == SavedStream::Outcome::kSaved && !saved->Close()) {
+    outcome = {SavedStream::Outcome::kFailed,
+               std::string("writing failed: ") + std::strerror(errno)};
+  }
+  switch (outcome.outcome) {
+    case SavedStream::Outcome::kSaved: return saved;
+    case SavedStream::Outcome::kNotWav: exitCode = Refuse(change, "is " + outcome.what, 16); break;
+    case SavedStream::Outcome::kFailed:
+      exitCode = Fail(change, "cannot save the source to '" + saved->path().string() +
+                                  "': " + outcome.what);
+      break;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -159,7 +189,20 @@ int ChangeSpeed(const SpeedChange& change) {
     return kExitUsage;
   }
   const Destination destination = FindDestination(change.destination);
-  const std::string& input = change.source;
+  std::string input = change.source;
+  std::unique_ptr<TemporaryFile> saved;
+  if (IsStream(change.source)) {
+    // Nothing is read from a stream for a call that cannot run.
+    if (change.speed < 1) {
+      return Fail(change, TavrelStatusMessage(TAVREL_ERROR_SPEED));
+    }
+    int exitCode = kExitFailure;
+    saved = SaveSource(change, destination, exitCode);
+    if (!saved) {
+      return exitCode;
+    }
+    input = saved->path().string();
+  }
   const WavReading reading = ReadWavLayout(input);
   if (change.asIs) {
     WarnIfNotCanonical(change, reading);
@@ -181,7 +224,7 @@ int ChangeSpeed(const SpeedChange& change) {
   if (IsCanonical(reading.layout) || change.speed < 1) {
     return CallLibrary(change, destination, input, reading);
   }
-  return ChangeSpeedThroughCopy(change, destination, input, reading);
+  return ChangeSpeedThroughCopy(change, destination, input, reading, std::move(saved));
 }
 
 }  // namespace tavrel_tool

@@ -10,7 +10,7 @@
 namespace tavrel_tool {
 
 struct SpeedChange {
-  std::string source;  // UTF-8 paths
+  std::string source;  // UTF-8 paths; "-" is standard input
   std::string destination;  // "-" is standard output
   std::int32_t speed;
   bool asIs;  // hand the library the source untouched, whatever it holds

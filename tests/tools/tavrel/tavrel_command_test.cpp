@@ -247,6 +247,35 @@ TEST_F(TavrelCommand, RemovesItsTemporaryFilesWhenInterruptedTerminatedOrCutOff)
   }
 }
 
+// A source that is not a regular file is read as a stream, and refused when
+// it is no WAV file before the destination is touched: no read waits for a
+// FIFO's writer, and /dev/zero is not read for ever.
+TEST_F(TavrelCommand, StreamsThatAreNoWavFileAreRefusedBeforeTheDestinationIsTouched) {
+  const std::string fifo = (folder_ / "fifo.wav").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const struct {
+    std::string input;  // a shell redirection or pipe into the command
+    std::string source;
+    std::string what;
+  } cases[] = {
+      {"", fifo, "is an empty file"},  // no writer
+      {"", "/dev/zero", "is not a RIFF/WAVE file"},
+      {"</dev/null", "-", "is an empty file"},
+      {"printf 'RIFF\\0\\0\\0\\0WAV' |", "-", "is not a RIFF/WAVE file"},
+      {"printf 'RIFF\\0\\0\\0\\0WAVEjunk' |", "-", "is a WAV file without a 'fmt ' chunk"},
+  };
+  for (const auto& c : cases) {
+    WriteWholeFile(out_, Bytes{'k', 'e', 'e', 'p'});
+    const CommandResult outcome = RunInShell(c.input + " timeout 10 " + TAVREL_COMMAND + " " +
+                                             c.source + " " + out_ + " 150");
+    EXPECT_EQ(outcome.exitCode, 1) << outcome.output;
+    EXPECT_NE(outcome.output.find("'" + c.source + "' " + c.what), std::string::npos)
+        << outcome.output;
+    EXPECT_EQ(ReadWholeFile(out_), (Bytes{'k', 'e', 'e', 'p'}));
+    EXPECT_FALSE(HasTemporaryFiles());
+  }
+}
+
 // A refused or failed run leaves an existing destination as it was, and no
 // temporary file: every step that can fail is made to fail where it
 // happens.
@@ -268,6 +297,10 @@ TEST_F(TavrelCommand, EachFailingStepLeavesTheDestinationAsItWas) {
   } cases[] = {
       {"", narrow + " " + out_ + " 50", "its frames are narrower than their samples"},
       {sizeLimit, large + " " + out_ + " 50", "is the disk full?"},
+      {"cat " + large + " | (" + sizeLimit, "- " + out_ + " 50)",
+       "cannot save the source to '" + folder_.path().string() + "/.tavrel-"},
+      {"<" + in_, "- " + out_ + " 150", "reading the source failed: Input/output error", "read",
+       "error=EIO", in_},
       {"", in_ + " " + out_ + " 150", "cannot give '", "?chmod,fchmodat", "error=EPERM"},
       {"", in_ + " " + out_ + " 150", "cannot rename '", "?rename,?renameat,renameat2",
        "error=EXDEV"},
@@ -340,18 +373,34 @@ TEST_F(TavrelCommand, TheNewFileReachesTheDestinationWhateverItIs) {
   EXPECT_EQ(ReadWholeFile(piped), expected);
 }
 
-// The command looks at the source before the library does; a FIFO that no
-// process writes must not make that look wait. The library then reads it
-// as empty.
-TEST_F(TavrelCommand, AFifoSourceWithoutAWriterEndsAtOnce) {
-  const fs::path fifo = folder_ / "fifo.wav";
+// A pipe, standard input or a FIFO with a writer gives what the same file
+// gives, in the plain layout or another.
+TEST_F(TavrelCommand, AStreamSourceGivesWhatItsFileGives) {
+  const Bytes expected = Reference();
+  WriteWholeFile(listed_, listedImage_);
+  const std::string fifo = (folder_ / "fifo.wav").string();
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  const CommandResult outcome =
-      RunCommand("timeout 10 " + std::string(TAVREL_COMMAND) + " " + Quoted(fifo) + " " + out_ +
-                 " 150 2>&1");
-  EXPECT_EQ(outcome.exitCode, 1) << outcome.output;
-  EXPECT_NE(outcome.output.find("shorter than a 44-byte WAV header"), std::string::npos)
-      << outcome.output;
+  for (const std::string& file : {in_, listed_}) {
+    for (const std::string& source : {std::string("-"), std::string("/dev/stdin"), fifo}) {
+      fs::remove(out_);
+      int writer = -1;
+      const int idleReader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+      if (source == fifo) {
+        // The whole file waits in the FIFO, whose writer has come and gone.
+        const Bytes bytes = ReadWholeFile(file);
+        writer = ::open(fifo.c_str(), O_WRONLY);
+        ASSERT_EQ(::write(writer, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        ::close(writer);
+      }
+      const CommandResult outcome =
+          RunInShell((source == fifo ? "" : "cat " + file + " | ") + TAVREL_COMMAND + " " + source +
+                     " " + out_ + " 150");
+      ::close(idleReader);
+      EXPECT_EQ(outcome.exitCode, 0) << outcome.output;
+      EXPECT_EQ(ReadFileIfExists(out_), std::optional<Bytes>(expected)) << file << " from " << source;
+      EXPECT_FALSE(HasTemporaryFiles());
+    }
+  }
 }
 
 TEST_F(TavrelCommand, RejectsBadUsageWithExitCodeTwo) {
