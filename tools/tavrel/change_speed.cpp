@@ -34,8 +34,24 @@ int Fail(const SpeedChange& change, const std::string& what) {
   return kExitFailure;
 }
 
-std::string WithReason(std::int32_t status, int error) {
-  return std::string(TavrelStatusMessage(status)) + " (" + std::strerror(error) + ")";
+// A status's message says what happened and then, after its last "; ",
+// what the status left in the library's destination. When that was a
+// temporary file, now removed, the command says what it left of DEST.
+std::string WhatHappened(std::int32_t status) {
+  const std::string message = TavrelStatusMessage(status);
+  return message.substr(0, message.rfind("; "));
+}
+
+std::string Untouched(const SpeedChange& change, const Destination& destination) {
+  return destination.way == Destination::Way::kStandardOutput
+             ? "nothing was written to standard output"
+             : "'" + change.destination + "' is as it was";
+}
+
+// A temporary file that cannot be created beside DEST.
+int FailToCreate(const SpeedChange& change, const Destination& destination, int error) {
+  return Fail(change, WhatHappened(TAVREL_ERROR_DESTINATION) + " (" + std::strerror(error) +
+                          "); " + Untouched(change, destination));
 }
 
 // The library refuses to overwrite its own source, but it is given a copy
@@ -80,18 +96,21 @@ int CallLibrary(const SpeedChange& change, const Destination& destination, const
   }
   TemporaryFile finished(destination.folder);
   if (!finished.created()) {
-    return Fail(change, WithReason(TAVREL_ERROR_DESTINATION, finished.error()));
+    return FailToCreate(change, destination, finished.error());
   }
   // The library opens it by its name; nothing was written through this
   // stream, so closing it loses nothing.
   finished.Close();
   const std::int32_t status = Apply(input, finished.path().string(), change.speed);
   if (status != TAVREL_SUCCESS) {
-    return Fail(change, TavrelStatusMessage(status));
+    return Fail(change, WhatHappened(status) + "; " + Untouched(change, destination));
   }
   const WavReading result = ReadWavLayout(finished.path());
   if (const std::optional<std::string> failure = Deliver(destination, finished)) {
-    return Fail(change, *failure);
+    // Standard output may have taken part of the file.
+    return Fail(change, destination.way == Destination::Way::kReplace
+                            ? *failure + "; " + Untouched(change, destination)
+                            : *failure);
   }
   Summarise(change, source, result);
   return kExitSuccess;
@@ -140,7 +159,7 @@ int ChangeSpeedThroughCopy(const SpeedChange& change, const Destination& destina
   }
   TemporaryFile copy(destination.folder);
   if (!copy.created()) {
-    return Fail(change, WithReason(TAVREL_ERROR_DESTINATION, copy.error()));
+    return FailToCreate(change, destination, copy.error());
   }
   std::optional<std::string> failure = WriteCanonicalCopy(input, reading.layout, copy.stream());
   if (!failure && !copy.Close()) {
