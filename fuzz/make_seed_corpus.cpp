@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "speed_effect_input.h"
@@ -102,6 +103,16 @@ void WriteSpeedEffectSeeds(const std::filesystem::path& directory) {
   WriteSeed(directory, index++,
             fuzz::EncodeSpeedEffectInput(150, std::span(small).first(43)));
   WriteSeed(directory, index++, fuzz::EncodeSpeedEffectInput(2147483647, small));
+  // Rate fields past 2^31 (unsigned, so they scale at 1 and 100 and do not
+  // fit at 101), and a rate of 7 Hz that scales to 0 Hz at 1.
+  for (const auto& [rate, speed] : {std::pair{0xFFFFFFF0u, 1}, std::pair{0xFFFFFFF0u, 100},
+                                    std::pair{0xFFFFFFF0u, 101}, std::pair{7u, 1}}) {
+    Bytes header(small.begin(), small.begin() + 24);
+    Append32(header, rate);  // sample rate
+    Append32(header, rate);  // byte rate
+    header.insert(header.end(), small.begin() + 32, small.end());
+    WriteSeed(directory, index++, fuzz::EncodeSpeedEffectInput(speed, header));
+  }
 }
 
 void WriteNarrowPathSeeds(const std::filesystem::path& directory) {

@@ -44,15 +44,15 @@ struct Layout {
   bool interpolated() const { return bits == 8 || bits == 16 || bits == 24 || bits == 32; }
 };
 
-// A rate field times speed / 100, or nothing when the 32-bit signed product
-// overflows.
+// An unsigned 32-bit rate field times speed / 100, or nothing when the
+// result does not fit 32 bits.
 std::optional<std::uint32_t> ScaledRate(ByteView header, std::size_t offset, std::int32_t speed) {
-  const std::int64_t product = std::int64_t{static_cast<std::int32_t>(Le32(header, offset))} * speed;
-  if (product < std::numeric_limits<std::int32_t>::min() ||
-      product > std::numeric_limits<std::int32_t>::max()) {
+  const std::uint64_t scaled =
+      std::uint64_t{Le32(header, offset)} * static_cast<std::uint64_t>(speed) / 100;
+  if (scaled > std::numeric_limits<std::uint32_t>::max()) {
     return std::nullopt;
   }
-  return static_cast<std::uint32_t>(static_cast<std::int32_t>(product / 100));
+  return static_cast<std::uint32_t>(scaled);
 }
 
 // The sample of `width` bytes at `at`, as the interpolation reads it.
@@ -157,8 +157,9 @@ void CheckSpeedEffectOutcome(ByteView source, std::int32_t speed, std::int32_t s
     return;
   }
   const Layout layout{Le16(source, 22), Le16(source, 32), Le16(source, 34)};
-  const bool unsupported = (speed < 100 && !layout.samplesFit()) ||
-                           !ScaledRate(source, 24, speed) || !ScaledRate(source, 28, speed);
+  const std::optional<std::uint32_t> sampleRate = ScaledRate(source, 24, speed);
+  const bool unsupported = (speed < 100 && !layout.samplesFit()) || !sampleRate ||
+                           *sampleRate == 0 || !ScaledRate(source, 28, speed);
   if (unsupported) {
     FUZZ_CHECK(status == TAVREL_ERROR_UNSUPPORTED);
     FUZZ_CHECK(destination->empty());

@@ -112,8 +112,9 @@ static inline const char *TavrelStatusMessage(int32_t status) {
              "with the source's sizes";
     case TAVREL_ERROR_UNSUPPORTED:
       return "the source's header cannot be processed at this speed: below 100, its frames are "
-             "narrower than their samples (channels x bits / 8 bytes), or a scaled rate would not "
-             "fit 32 bits; the destination is empty";
+             "narrower than their samples (channels x bits / 8 bytes), or a rate times speed / "
+             "100 would not fit 32 bits or would make the sample rate 0 Hz; the destination is "
+             "empty";
     case TAVREL_ERROR_IO:
       return "reading the source or writing the destination failed (is the disk full?); the "
              "destination is incomplete";

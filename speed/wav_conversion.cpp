@@ -38,16 +38,15 @@ Bytes AllocateInputBlock(std::size_t bytes, std::uint8_t*& at) {
   return std::move(buffer.storage);
 }
 
-// Multiplies the 32-bit signed field at `offset` by speed / 100, truncating
-// toward zero. False when the product leaves the 32-bit signed range.
+// Multiplies the unsigned 32-bit field at `offset` by speed / 100, in 64
+// bits, truncating. False when the result does not fit the field.
 bool ScaleRateField(wav::WavHeader& header, std::size_t offset, std::int32_t speed) {
-  const auto rate = static_cast<std::int32_t>(wav::ReadLe32(&header[offset]));
-  const std::int64_t product = std::int64_t{rate} * speed;
-  if (product < std::numeric_limits<std::int32_t>::min() ||
-      product > std::numeric_limits<std::int32_t>::max()) {
+  const std::uint64_t scaled =
+      std::uint64_t{wav::ReadLe32(&header[offset])} * static_cast<std::uint64_t>(speed) / 100;
+  if (scaled > std::numeric_limits<std::uint32_t>::max()) {
     return false;
   }
-  wav::WriteLe32(&header[offset], static_cast<std::uint32_t>(product / 100));
+  wav::WriteLe32(&header[offset], static_cast<std::uint32_t>(scaled));
   return true;
 }
 
@@ -229,8 +228,10 @@ std::int32_t ConvertWav(SourceStream& source, DestinationStream& destination, st
   if (speed < 100 && !SamplesFitInFrame(layout)) {
     return TAVREL_ERROR_UNSUPPORTED;
   }
+  // A sample rate of 0 Hz is a header that no reader takes.
   if (!ScaleRateField(header, wav::kSampleRateOffset, speed) ||
-      !ScaleRateField(header, wav::kByteRateOffset, speed)) {
+      !ScaleRateField(header, wav::kByteRateOffset, speed) ||
+      wav::ReadLe32(&header[wav::kSampleRateOffset]) == 0) {
     return TAVREL_ERROR_UNSUPPORTED;
   }
   // The destination with the header alone, ending the call with `status`

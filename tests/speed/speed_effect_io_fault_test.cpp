@@ -81,6 +81,15 @@ TEST_F(IoFaults, AWriteOfFramesThatFailsOnceIsAnError) {
   EXPECT_EQ(fs::file_size(destination_), 0u);
 }
 
+TEST_F(IoFaults, AHeaderAloneThatCannotBeWrittenIsAnError) {
+  // Frames of no bytes: the header is the call's only write.
+  Bytes noFrames = MakeWav({1, 8000, 16, 0}, Ramp16(100));
+  noFrames[32] = noFrames[33] = 0;
+  WriteWholeFile(source_, noFrames);
+  EXPECT_EQ(RunWithFault(destination_, "write", "error=ENOSPC", 150), TAVREL_ERROR_IO);
+  EXPECT_EQ(fs::file_size(destination_), 0u);
+}
+
 TEST_F(IoFaults, RewritingTheHeaderThatFailsIsAnError) {
   EXPECT_EQ(RunWithFault(destination_, "pwrite64", "error=ENOSPC", 150), TAVREL_ERROR_IO);
   const Bytes written = ReadWholeFile(destination_);

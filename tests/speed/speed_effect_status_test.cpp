@@ -207,15 +207,26 @@ TEST_F(SpeedEffectStatus, SourceShorterThanAHeaderLeavesAnEmptyDestination) {
 }
 
 TEST_F(SpeedEffectStatus, HeaderThatCannotBeStretchedLeavesAnEmptyDestination) {
-  // Two 16-bit channels cannot fit in two-byte frames.
+  // Two 16-bit channels cannot fit in two-byte frames, nor one in frames of
+  // no bytes: that refusal comes before the header alone that frames of no
+  // bytes give otherwise.
   const Bytes frames = Ramp16(200);
-  WriteWholeFile(source_, MakeWav({2, 8000, 16, 2}, frames));
-  for (const std::int32_t speed : {1, 50, 99}) {
-    EXPECT_EQ(Apply(source_, destination_, speed), TAVREL_ERROR_UNSUPPORTED) << speed;
-    EXPECT_EQ(fs::file_size(destination_), 0u);
+  Bytes noBytes = MakeWav({1, 8000, 16, 0}, frames);
+  noBytes[32] = noBytes[33] = 0;
+  for (const Bytes& source : {MakeWav({2, 8000, 16, 2}, frames), noBytes}) {
+    WriteWholeFile(source_, source);
+    for (const std::int32_t speed : {1, 50, 99}) {
+      WriteWholeFile(destination_, Bytes{9});
+      EXPECT_EQ(Apply(source_, destination_, speed), TAVREL_ERROR_UNSUPPORTED)
+          << Le16At(source, 32) << " at " << speed;
+      EXPECT_EQ(fs::file_size(destination_), 0u);
+    }
   }
+  EXPECT_EQ(Apply(source_, destination_, 100), TAVREL_SUCCESS);
+  EXPECT_EQ(fs::file_size(destination_), 44u);
   // From 100 on, whole frames are moved and need no such room: at 100 they
   // are copied, at 200 every other one is.
+  WriteWholeFile(source_, MakeWav({2, 8000, 16, 2}, frames));
   EXPECT_EQ(Apply(source_, destination_, 100), TAVREL_SUCCESS);
   const Bytes copied = ReadWholeFile(destination_);
   EXPECT_EQ(Bytes(copied.begin() + 44, copied.end()), frames);
@@ -225,19 +236,48 @@ TEST_F(SpeedEffectStatus, HeaderThatCannotBeStretchedLeavesAnEmptyDestination) {
   EXPECT_EQ(Le16At(halved, 44 + 2), Le16At(frames, 4));  // output frame 1 is input frame 2
 }
 
-TEST_F(SpeedEffectStatus, RateThatWouldOverflowWhenScaledIsRefused) {
-  Bytes header = MakeWav({1, 30000000, 16, 0}, Bytes(10, 0));
-  WriteWholeFile(source_, header);
-  EXPECT_EQ(Apply(source_, destination_, 100), TAVREL_ERROR_UNSUPPORTED);  // byte rate × 100
-  EXPECT_EQ(fs::file_size(destination_), 0u);
-  EXPECT_EQ(Apply(source_, destination_, 50), TAVREL_ERROR_UNSUPPORTED);
-  EXPECT_EQ(Apply(source_, destination_, INT32_MAX), TAVREL_ERROR_UNSUPPORTED);
-
-  // 21474836 × 100 still fits, 21474837 × 100 does not.
-  WriteWholeFile(source_, MakeWav({1, 21474836, 8, 0}, Bytes(10, 0)));
-  EXPECT_EQ(Apply(source_, destination_, 100), TAVREL_SUCCESS);
-  WriteWholeFile(source_, MakeWav({1, 21474837, 8, 0}, Bytes(10, 0)));
-  EXPECT_EQ(Apply(source_, destination_, 100), TAVREL_ERROR_UNSUPPORTED);
+TEST_F(SpeedEffectStatus, RatesAreScaledAsUnsigned32BitFieldsAndRefusedOnlyWhenTheyCannotBe) {
+  // Byte rate = rate × channels × bits / 8. Scaled values must fit 32 bits
+  // unsigned, and a sample rate of 0 Hz is no header a reader takes.
+  const struct {
+    WavFormat format;
+    std::int32_t speed;
+    std::uint32_t sampleRate;  // 0: refused
+    std::uint32_t byteRate;
+  } cases[] = {
+      {{8, 192000, 32, 0}, 350, 672000, 21504000},      // the product passes 2^31
+      {{2, 48000, 24, 0}, 7457, 3579360, 21476160},     // likewise
+      {{1, 30000000, 16, 0}, 100, 30000000, 60000000},  // and at 100
+      {{1, 0xFFFFFFFF, 8, 0}, 100, 0xFFFFFFFF, 0xFFFFFFFF},  // past 2^31, not negative
+      {{1, 0x80000000, 8, 0}, 1, 21474836, 21474836},
+      {{1, 2147483647, 8, 0}, 200, 4294967294, 4294967294},  // the largest that fits at 200
+      {{1, 2147483648, 8, 0}, 200, 0, 0},
+      {{2, 2147483647, 8, 0}, 101, 0, 0},  // the byte rate alone does not fit
+      {{1, 8000, 16, 0}, INT32_MAX, 0, 0},
+      {{1, 100, 16, 0}, 1, 1, 2},
+      {{1, 7, 16, 0}, 1, 0, 0},  // 0.07 Hz truncates to 0
+      {{1, 0, 16, 0}, 100, 0, 0},
+  };
+  for (const auto& c : cases) {
+    WriteWholeFile(source_, MakeWav(c.format, Ramp16(10)));
+    WriteWholeFile(destination_, Bytes{9});
+    const std::int32_t status = Apply(source_, destination_, c.speed);
+    const Bytes written = ReadWholeFile(destination_);
+    if (c.sampleRate == 0) {
+      EXPECT_EQ(status, TAVREL_ERROR_UNSUPPORTED) << c.format.sampleRate << " at " << c.speed;
+      EXPECT_TRUE(written.empty());
+      continue;
+    }
+    EXPECT_EQ(status, TAVREL_SUCCESS) << c.format.sampleRate << " at " << c.speed;
+    ASSERT_GE(written.size(), 44u);
+    EXPECT_EQ(Le32At(written, 24), c.sampleRate) << c.format.sampleRate << " at " << c.speed;
+    EXPECT_EQ(Le32At(written, 28), c.byteRate) << c.format.sampleRate << " at " << c.speed;
+  }
+  // A byte rate of 0 (as a hand-made header may hold) is no refusal.
+  Bytes noByteRate = MakeWav({1, 8000, 16, 0}, Ramp16(10));
+  std::fill(noByteRate.begin() + 28, noByteRate.begin() + 32, 0);
+  WriteWholeFile(source_, noByteRate);
+  EXPECT_EQ(Apply(source_, destination_, 150), TAVREL_SUCCESS);
 }
 
 #if !defined(_WIN32)

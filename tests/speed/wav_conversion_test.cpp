@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "address_space.h"
@@ -20,6 +21,20 @@ using namespace test_support;
 struct Converted {
   std::int32_t status;
   Bytes bytes;
+};
+
+// A destination that takes nothing, as a full disk does.
+class FullDestination final : public tavrel::DestinationStream {
+ public:
+  bool Append(const std::uint8_t* /*bytes*/, std::size_t /*size*/) override {
+    ++appends;
+    return false;
+  }
+  bool WriteAt(std::uint64_t /*offset*/, const std::uint8_t* /*bytes*/,
+               std::size_t /*size*/) override {
+    return false;
+  }
+  int appends = 0;
 };
 
 Converted Convert(const Bytes& source, std::int32_t speed, std::optional<std::uint64_t> statedLength) {
@@ -61,28 +76,58 @@ TEST(WavConversion, TheSourcesLengthSizesBuffersAndChangesNoByte) {
   }
 }
 
-TEST(WavConversion, ASourceThatGrewBeyondALimitedAddressSpaceLeavesTheHeaderOnly) {
+TEST(WavConversion, AHeaderAloneThatCannotBeWrittenIsAnError) {
+  // Frames of no bytes: the header is all there is to write.
+  Bytes noFrames = MakeWav({1, 8000, 16, 0}, Ramp16(10));
+  noFrames[32] = noFrames[33] = 0;
+  for (const std::int32_t speed : {100, 150}) {
+    MemorySource from(noFrames);
+    FullDestination to;
+    EXPECT_EQ(tavrel::ConvertWav(from, to, speed, noFrames.size()), TAVREL_ERROR_IO) << speed;
+    EXPECT_EQ(to.appends, 1);
+  }
+}
+
+// Buffers that cannot be had leave the header alone, with the source's
+// size fields and the rate halved, or an I/O error when even that cannot
+// be written: whether the first allocation fails (a source known to hold a
+// block of 64 MiB) or the one-frame buffer of a source said to hold none
+// must grow to a whole block.
+class WorkBuffersBeyondALimitedAddressSpace
+    : public ::testing::TestWithParam<std::tuple<std::uint64_t, bool>> {};
+
+TEST_P(WorkBuffersBeyondALimitedAddressSpace, LeaveTheHeaderOnly) {
   if (!kAddressSpaceCanBeLimited) {
     GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
   }
-  // Said to hold no frame, the source holds two of 65535 bytes: the one-frame
-  // buffer sized for it must grow to a whole block of 64 MiB, which 16 MiB
-  // of room cannot hold.
+  // Not a structured binding: clang 14 cannot capture one.
+  const std::uint64_t statedLength = std::get<0>(GetParam());
+  const bool destinationFull = std::get<1>(GetParam());
+  // Two frames of 65535 bytes, which 16 MiB of room cannot hold a block of.
   const Bytes source = MakeWav({1, 100, 8, 65535}, Bytes(2 * 65535, 7), 123456);
-  const auto convert = [&source] {
+  const auto convert = [&] {
     MemorySource from(source);
-    MemoryDestination to;
+    MemoryDestination memory;
+    FullDestination full;
+    tavrel::DestinationStream& to = destinationFull ? static_cast<tavrel::DestinationStream&>(full)
+                                                    : memory;
     if (!LimitAddressSpace(std::size_t{16} << 20)) {
       std::_Exit(100);
     }
-    const std::int32_t status = tavrel::ConvertWav(from, to, 50, 44);
-    // The header alone, with the source's size fields and the rate halved.
-    const Bytes& written = to.bytes();
-    const bool headerOnly = written.size() == 44 && Le32At(written, 40) == 123456u &&
-                            Le32At(written, 24) == 50u;
-    std::_Exit(status != TAVREL_ERROR_NO_MEMORY ? 1 : headerOnly ? 0 : 2);
+    const std::int32_t status = tavrel::ConvertWav(from, to, 50, statedLength);
+    const Bytes& written = memory.bytes();
+    const bool headerOnly =
+        destinationFull ? full.appends == 1
+                        : written.size() == 44 && Le32At(written, 40) == 123456u &&
+                              Le32At(written, 24) == 50u;
+    const std::int32_t expected = destinationFull ? TAVREL_ERROR_IO : TAVREL_ERROR_NO_MEMORY;
+    std::_Exit(status != expected ? 1 : headerOnly ? 0 : 2);
   };
   EXPECT_EXIT(convert(), ::testing::ExitedWithCode(0), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(, WorkBuffersBeyondALimitedAddressSpace,
+                         ::testing::Combine(::testing::Values(44, 44 + 1024 * 65535),
+                                            ::testing::Bool()));
 
 }  // namespace

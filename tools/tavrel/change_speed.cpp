@@ -4,11 +4,15 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <string>
 
 #include "canonical_copy.h"
+#include "destination.h"
 #include "command_line.h"
 #include "layout_text.h"
+#include "saved_stream.h"
 #include "tavrel.h"
 #include "temporary_file.h"
 #include "utf16_argument.h"
@@ -23,24 +27,92 @@ using tool_support::kExitFailure;
 using tool_support::kExitSuccess;
 using tool_support::kExitUsage;
 
-// The change's paths as the library takes them.
-struct WidePaths {
-  std::u16string source;
-  std::u16string destination;
-};
+// "tavrel: 'in.wav' -> 'out.wav': <what>".
+int Fail(const SpeedChange& change, const std::string& what) {
+  std::fprintf(stderr, "tavrel: '%s' -> '%s': %s\n", change.source.c_str(),
+               change.destination.c_str(), what.c_str());
+  return kExitFailure;
+}
 
-// Runs the library from `input` (the source or its copy) and reports.
-int CallLibrary(const SpeedChange& change, const std::u16string& input,
-                const std::u16string& destination, const WavReading& source) {
-  const std::int32_t status = ApplySpeedEffectToWav(input.c_str(), destination.c_str(), change.speed);
-  if (status != TAVREL_SUCCESS) {
-    std::fprintf(stderr, "tavrel: '%s' -> '%s': %s\n", change.source.c_str(),
-                 change.destination.c_str(), TavrelStatusMessage(status));
-    return kExitFailure;
+// A status's message says what happened and then, after its last "; ",
+// what the status left in the library's destination. When that was a
+// temporary file, now removed, the command says what it left of DEST.
+std::string WhatHappened(std::int32_t status) {
+  const std::string message = TavrelStatusMessage(status);
+  return message.substr(0, message.rfind("; "));
+}
+
+std::string Untouched(const SpeedChange& change, const Destination& destination) {
+  return destination.way == Destination::Way::kStandardOutput
+             ? "nothing was written to standard output"
+             : "'" + change.destination + "' is as it was";
+}
+
+// A temporary file that cannot be created beside DEST.
+int FailToCreate(const SpeedChange& change, const Destination& destination, int error) {
+  return Fail(change, WhatHappened(TAVREL_ERROR_DESTINATION) + " (" + std::strerror(error) +
+                          "); " + Untouched(change, destination));
+}
+
+// The library refuses to overwrite its own source, but it is given a copy
+// of the source or a temporary file in place of the destination.
+bool SourceIsDestination(const SpeedChange& change) {
+  std::error_code unknown;
+  return change.source != "-" && change.destination != "-" &&
+         std::filesystem::equivalent(change.source, change.destination, unknown);
+}
+
+std::int32_t Apply(const std::string& input, const std::string& output, std::int32_t speed) {
+  // Temporary files' names are a folder of a path given as UTF-8, or the
+  // system's, and ASCII.
+  const std::optional<std::u16string> from = tool_support::Utf16Argument(input);
+  const std::optional<std::u16string> to = tool_support::Utf16Argument(output);
+  if (!from || !to) {
+    return TAVREL_ERROR_DESTINATION;
   }
-  std::printf("%s: %s -> %s: %s (speed %d%%)\n", change.source.c_str(), DescribeWav(source).c_str(),
-              change.destination.c_str(), DescribeWav(ReadWavLayout(change.destination)).c_str(),
-              change.speed);
+  return ApplySpeedEffectToWav(from->c_str(), to->c_str(), speed);
+}
+
+void Summarise(const SpeedChange& change, const WavReading& source, const WavReading& result) {
+  std::fprintf(stderr, "%s: %s -> %s: %s (speed %d%%)\n", change.source.c_str(),
+               DescribeWav(source).c_str(), change.destination.c_str(),
+               DescribeWav(result).c_str(), change.speed);
+}
+
+// Runs the library from `input` (the source, its saved stream or its copy),
+// puts the new file in place and reports.
+int CallLibrary(const SpeedChange& change, const Destination& destination, const std::string& input,
+                const WavReading& source) {
+  if (destination.way == Destination::Way::kDirect) {
+    const std::int32_t status = Apply(input, change.destination, change.speed);
+    if (status != TAVREL_SUCCESS) {
+      return Fail(change, TavrelStatusMessage(status));
+    }
+    Summarise(change, source, ReadWavLayout(change.destination));
+    return kExitSuccess;
+  }
+  if (SourceIsDestination(change) || !destination.writable) {
+    return Fail(change, TavrelStatusMessage(TAVREL_ERROR_DESTINATION));
+  }
+  TemporaryFile finished(destination.folder);
+  if (!finished.created()) {
+    return FailToCreate(change, destination, finished.error());
+  }
+  // The library opens it by its name; nothing was written through this
+  // stream, so closing it loses nothing.
+  finished.Close();
+  const std::int32_t status = Apply(input, finished.path().string(), change.speed);
+  if (status != TAVREL_SUCCESS) {
+    return Fail(change, WhatHappened(status) + "; " + Untouched(change, destination));
+  }
+  const WavReading result = ReadWavLayout(finished.path());
+  if (const std::optional<std::string> failure = Deliver(destination, finished)) {
+    // Standard output may have taken part of the file.
+    return Fail(change, destination.way == Destination::Way::kReplace
+                            ? *failure + "; " + Untouched(change, destination)
+                            : *failure);
+  }
+  Summarise(change, source, result);
   return kExitSuccess;
 }
 
@@ -78,64 +150,87 @@ void WarnIfNotCanonical(const SpeedChange& change, const WavReading& reading) {
   }
 }
 
-int ChangeSpeedThroughCopy(const SpeedChange& change, const WidePaths& paths,
-                           const WavReading& reading) {
-  // The library refuses to overwrite its own source, but it is about to be
-  // given the copy as its source.
-  std::error_code unknown;
-  if (std::filesystem::equivalent(change.source, change.destination, unknown)) {
-    std::fprintf(stderr, "tavrel: '%s' -> '%s': %s\n", change.source.c_str(),
-                 change.destination.c_str(), TavrelStatusMessage(TAVREL_ERROR_DESTINATION));
-    return kExitFailure;
+// `saved` holds a stream's bytes, which are no longer needed once copied.
+int ChangeSpeedThroughCopy(const SpeedChange& change, const Destination& destination,
+                           const std::string& input, const WavReading& reading,
+                           std::unique_ptr<TemporaryFile> saved) {
+  if (SourceIsDestination(change)) {
+    return Fail(change, TavrelStatusMessage(TAVREL_ERROR_DESTINATION));
   }
-  // Beside the destination: on its file system, and where the user expects
-  // files to appear.
-  const std::filesystem::path folder = std::filesystem::path(change.destination).parent_path();
-  TemporaryFile copy(folder.empty() ? std::filesystem::path(".") : folder);
+  TemporaryFile copy(destination.folder);
   if (!copy.created()) {
-    std::fprintf(stderr, "tavrel: '%s' -> '%s': %s (%s)\n", change.source.c_str(),
-                 change.destination.c_str(), TavrelStatusMessage(TAVREL_ERROR_DESTINATION),
-                 std::strerror(copy.error()));
-    return kExitFailure;
+    return FailToCreate(change, destination, copy.error());
   }
-  std::optional<std::string> failure =
-      WriteCanonicalCopy(change.source, reading.layout, copy.stream());
+  std::optional<std::string> failure = WriteCanonicalCopy(input, reading.layout, copy.stream());
   if (!failure && !copy.Close()) {
     failure = std::string("writing the copy failed: ") + std::strerror(errno);
   }
   if (failure) {
-    std::fprintf(stderr, "tavrel: '%s' -> '%s': cannot copy the samples to '%s': %s\n",
-                 change.source.c_str(), change.destination.c_str(), copy.path().c_str(),
-                 failure->c_str());
-    return kExitFailure;
+    return Fail(change, "cannot copy the samples to '" + copy.path().string() + "': " + *failure);
   }
-  std::printf("%s: read 'data' %s\n", change.source.c_str(),
-              LayoutDifferences(reading.layout).c_str());
-  std::fflush(stdout);
-  // The copy's name is the destination's folder (UTF-8) and ASCII.
-  return CallLibrary(change, tool_support::Utf16Argument(copy.path().string()).value(),
-                     paths.destination, reading);
+  saved.reset();
+  std::fprintf(stderr, "%s: read 'data' %s\n", change.source.c_str(),
+               LayoutDifferences(reading.layout).c_str());
+  return CallLibrary(change, destination, copy.path().string(), reading);
+}
+
+// Saves a stream source to a temporary file; nothing when it was refused or
+// failed, which `exitCode` then holds.
+std::unique_ptr<TemporaryFile> SaveSource(const SpeedChange& change,
+                                          const Destination& destination, int& exitCode) {
+  auto saved = std::make_unique<TemporaryFile>(destination.folder);
+  if (!saved->created()) {
+    exitCode = Fail(change, "cannot save the source: " + std::string(std::strerror(saved->error())));
+    return nullptr;
+  }
+  SavedStream outcome = SaveStream(change.source, saved->stream());
+  if (outcome.outcome == SavedStream::Outcome::kSaved && !saved->Close()) {
+    outcome = {SavedStream::Outcome::kFailed,
+               std::string("writing failed: ") + std::strerror(errno)};
+  }
+  switch (outcome.outcome) {
+    case SavedStream::Outcome::kSaved: return saved;
+    case SavedStream::Outcome::kNotWav: exitCode = Refuse(change, "is " + outcome.what, 16); break;
+    case SavedStream::Outcome::kFailed:
+      exitCode = Fail(change, "cannot save the source to '" + saved->path().string() +
+                                  "': " + outcome.what);
+      break;
+  }
+  return nullptr;
 }
 
 }  // namespace
 
 int ChangeSpeed(const SpeedChange& change) {
-  std::optional<std::u16string> source = tool_support::Utf16Argument(change.source);
-  std::optional<std::u16string> destination = tool_support::Utf16Argument(change.destination);
-  if (!source || !destination) {
+  if (!tool_support::Utf16Argument(change.source) ||
+      !tool_support::Utf16Argument(change.destination)) {
     std::fprintf(stderr, "tavrel: paths must be valid UTF-8\n");
     return kExitUsage;
   }
-  const WidePaths paths{std::move(*source), std::move(*destination)};
-  const WavReading reading = ReadWavLayout(change.source);
+  const Destination destination = FindDestination(change.destination);
+  std::string input = change.source;
+  std::unique_ptr<TemporaryFile> saved;
+  if (IsStream(change.source)) {
+    // Nothing is read from a stream for a call that cannot run.
+    if (change.speed < 1) {
+      return Fail(change, TavrelStatusMessage(TAVREL_ERROR_SPEED));
+    }
+    int exitCode = kExitFailure;
+    saved = SaveSource(change, destination, exitCode);
+    if (!saved) {
+      return exitCode;
+    }
+    input = saved->path().string();
+  }
+  const WavReading reading = ReadWavLayout(input);
   if (change.asIs) {
     WarnIfNotCanonical(change, reading);
-    return CallLibrary(change, paths.source, paths.destination, reading);
+    return CallLibrary(change, destination, input, reading);
   }
   switch (reading.outcome) {
     case WavReading::Outcome::kUnopenable:
       // The library says which of its reasons applies.
-      return CallLibrary(change, paths.source, paths.destination, reading);
+      return CallLibrary(change, destination, input, reading);
     case WavReading::Outcome::kNotWav: return Refuse(change, "is " + reading.what, 16);
     case WavReading::Outcome::kLayout: break;
   }
@@ -146,9 +241,9 @@ int ChangeSpeed(const SpeedChange& change) {
   // Below speed 1 the library refuses before it touches any file: no copy
   // is worth making.
   if (IsCanonical(reading.layout) || change.speed < 1) {
-    return CallLibrary(change, paths.source, paths.destination, reading);
+    return CallLibrary(change, destination, input, reading);
   }
-  return ChangeSpeedThroughCopy(change, paths, reading);
+  return ChangeSpeedThroughCopy(change, destination, input, reading, std::move(saved));
 }
 
 }  // namespace tavrel_tool

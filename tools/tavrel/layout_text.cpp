@@ -110,9 +110,12 @@ std::string LayoutDifferences(const WavLayout& layout) {
 }
 
 std::string ConversionAdvice(const std::string& source, unsigned bitsPerSample) {
+  const char* codec = bitsPerSample > 16 ? "pcm_s24le" : "pcm_s16le";
+  if (source == "-") {
+    return std::string("ffmpeg -i - -c:a ") + codec + " -f wav -";
+  }
   const std::filesystem::path path(source);
   const std::filesystem::path converted = path.parent_path() / (path.stem().string() + "-pcm.wav");
-  const char* codec = bitsPerSample > 16 ? "pcm_s24le" : "pcm_s16le";
   return "ffmpeg -i " + ShellQuoted(source) + " -c:a " + codec + " " +
          ShellQuoted(converted.string());
 }

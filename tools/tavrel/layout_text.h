@@ -23,7 +23,8 @@ std::optional<std::string> UncomputableSamples(const WavFormat& format, std::int
 std::string LayoutDifferences(const WavLayout& layout);
 
 // A command line that turns `source` into 16-bit (24-bit for deeper or
-// float samples) integer PCM that tavrel reads.
+// float samples) integer PCM that tavrel reads; for "-", one that does so
+// from standard input to standard output.
 std::string ConversionAdvice(const std::string& source, unsigned bitsPerSample);
 
 }  // namespace tavrel_tool

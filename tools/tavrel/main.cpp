@@ -16,15 +16,18 @@ int main(int argc, char** argv) {
       "SOURCE may hold other chunks, an extensible 'fmt ' chunk, an unknown\n"
       "data size or be RF64: its samples are then copied to a temporary\n"
       "canonical file beside DEST first. Float, A-law, u-law, ADPCM and other\n"
-      "non-integer formats are refused with a conversion command.",
+      "non-integer formats are refused with a conversion command. DEST is\n"
+      "replaced only by a complete file. SOURCE - reads standard input and\n"
+      "DEST - writes standard output; every message goes to standard error.",
       "tavrel"};
   app.set_version_flag("--version", "tavrel " TAVREL_VERSION);
   std::string source;
   std::string destination;
   std::int32_t speed = 100;
   bool asIs = false;
-  app.add_option("SOURCE", source, "PCM WAV file to read")->required();
-  app.add_option("DEST", destination, "WAV file to write (created or replaced)")->required();
+  app.add_option("SOURCE", source, "PCM WAV file to read, or - for standard input")->required();
+  app.add_option("DEST", destination,
+                 "WAV file to write (created or replaced), or - for standard output")->required();
   tool_support::AcceptDecimalInt32(app.add_option("SPEED", speed, "speed in percent, at least 1"))
       ->required();
   app.add_flag("--as-is", asIs,

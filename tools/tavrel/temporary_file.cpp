@@ -16,17 +16,26 @@ namespace tavrel_tool {
 
 namespace {
 
-constexpr std::array<int, 3> kEndingSignals = {SIGINT, SIGTERM, SIGHUP};
+// SIGPIPE too: a reader of standard output that goes away ends the
+// process as usual, without leaving files behind.
+constexpr std::array<int, 4> kEndingSignals = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
-// What the signal handler needs, set up before the file exists and cleared
+// What the signal handler needs, set up before a file exists and cleared
 // after it is gone, with those signals blocked meanwhile.
-std::array<char, 4096> pendingPath{};
-volatile std::sig_atomic_t pathIsPending = 0;
+struct PendingPath {
+  std::array<char, 4096> path;
+  volatile std::sig_atomic_t pending;
+};
+constexpr std::size_t kFilesAtMost = 3;
+std::array<PendingPath, kFilesAtMost> pendingPaths{};
+std::size_t filesPending = 0;
 std::array<struct sigaction, kEndingSignals.size()> previousActions{};
 
-extern "C" void RemoveFileAndEnd(int signal) {
-  if (pathIsPending != 0) {
-    ::unlink(pendingPath.data());
+extern "C" void RemoveFilesAndEnd(int signal) {
+  for (const PendingPath& file : pendingPaths) {
+    if (file.pending != 0) {
+      ::unlink(file.path.data());
+    }
   }
   // The action is back to the default (SA_RESETHAND): the process ends by
   // the same signal, as its parent expects.
@@ -55,7 +64,7 @@ class EndingSignalsHeld {
 
 void InstallHandlers() {
   struct sigaction action {};
-  action.sa_handler = RemoveFileAndEnd;
+  action.sa_handler = RemoveFilesAndEnd;
   action.sa_flags = static_cast<int>(SA_RESETHAND);
   sigemptyset(&action.sa_mask);
   for (std::size_t i = 0; i < kEndingSignals.size(); ++i) {
@@ -77,11 +86,19 @@ void RestoreHandlers() {
 
 TemporaryFile::TemporaryFile(const std::filesystem::path& folder) {
   std::string name = (folder / ".tavrel-XXXXXX").string();
-  if (name.size() >= pendingPath.size()) {
+  if (name.size() >= pendingPaths[0].path.size()) {
     error_ = ENAMETOOLONG;
     return;
   }
   const EndingSignalsHeld held;
+  slot_ = 0;
+  while (slot_ < kFilesAtMost && pendingPaths[slot_].pending != 0) {
+    ++slot_;
+  }
+  if (slot_ == kFilesAtMost) {
+    error_ = EMFILE;
+    return;
+  }
   const int descriptor = ::mkostemp(name.data(), O_CLOEXEC);
   if (descriptor < 0) {
     error_ = errno;
@@ -94,9 +111,11 @@ TemporaryFile::TemporaryFile(const std::filesystem::path& folder) {
     ::unlink(name.c_str());
     return;
   }
-  std::memcpy(pendingPath.data(), name.c_str(), name.size() + 1);
-  pathIsPending = 1;
-  InstallHandlers();
+  std::memcpy(pendingPaths[slot_].path.data(), name.c_str(), name.size() + 1);
+  pendingPaths[slot_].pending = 1;
+  if (filesPending++ == 0) {
+    InstallHandlers();
+  }
   path_ = name;
 }
 
@@ -108,14 +127,32 @@ TemporaryFile::~TemporaryFile() {
     std::fclose(stream_);
   }
   const EndingSignalsHeld held;
-  ::unlink(pendingPath.data());
-  pathIsPending = 0;
-  RestoreHandlers();
+  ::unlink(path_.c_str());
+  Forget();
 }
 
 bool TemporaryFile::Close() {
   std::FILE* stream = std::exchange(stream_, nullptr);
   return stream != nullptr && std::fclose(stream) == 0;
+}
+
+void TemporaryFile::Release() {
+  if (!created()) {
+    return;
+  }
+  if (stream_ != nullptr) {
+    std::fclose(std::exchange(stream_, nullptr));
+  }
+  const EndingSignalsHeld held;
+  Forget();
+  path_.clear();
+}
+
+void TemporaryFile::Forget() {
+  pendingPaths[slot_].pending = 0;
+  if (--filesPending == 0) {
+    RestoreHandlers();
+  }
 }
 
 }  // namespace tavrel_tool

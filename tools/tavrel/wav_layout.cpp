@@ -88,6 +88,19 @@ std::string NameForeignFile(const std::uint8_t* head, std::size_t size) {
   return "not a RIFF/WAVE file";
 }
 
+}  // namespace
+
+std::optional<std::string> NameIfNotWave(const std::uint8_t* head, std::size_t size) {
+  const bool riff = size >= kWaveHeadSize && (IsTag(head, "RIFF") || IsTag(head, "RF64") ||
+                                              IsTag(head, "BW64"));
+  if (riff && IsTag(head + 8, "WAVE")) {
+    return std::nullopt;
+  }
+  return NameForeignFile(head, size);
+}
+
+namespace {
+
 class ChunkWalk {
  public:
   ChunkWalk(std::FILE* file, std::uint64_t fileSize) : file_(file) { layout_.fileSize = fileSize; }
@@ -126,18 +139,16 @@ bool ChunkWalk::ReadAt(std::uint64_t offset, std::uint8_t* bytes, std::size_t co
 
 WavReading ChunkWalk::Run() {
   const std::uint64_t fileSize = layout_.fileSize;
-  std::array<std::uint8_t, 12> head{};
+  std::array<std::uint8_t, kWaveHeadSize> head{};
   const std::size_t headSize =
       static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, head.size()));
   if (!ReadAt(0, head.data(), headSize)) {
     return Unreadable();
   }
-  layout_.rf64 =
-      headSize == head.size() && (IsTag(head.data(), "RF64") || IsTag(head.data(), "BW64"));
-  const bool riff = headSize == head.size() && IsTag(head.data(), "RIFF");
-  if (!(riff || layout_.rf64) || !IsTag(head.data() + 8, "WAVE")) {
-    return Damaged(NameForeignFile(head.data(), headSize));
+  if (std::optional<std::string> foreign = NameIfNotWave(head.data(), headSize)) {
+    return Damaged(std::move(*foreign));
   }
+  layout_.rf64 = !IsTag(head.data(), "RIFF");
   std::uint64_t at = head.size();
   while (at + kChunkHeaderSize <= fileSize) {
     std::array<std::uint8_t, kChunkHeaderSize> header{};

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,7 +75,17 @@ struct WavReading {
   std::string what;  // kNotWav: what the file is, e.g. "a FLAC file"
 };
 
+// Walks the chunks of a regular file; anything else is kUnopenable.
 WavReading ReadWavLayout(const std::filesystem::path& path);
+
+// "RIFF" (or "RF64", "BW64"), a size and "WAVE": the bytes that tell a
+// WAV file from anything else.
+inline constexpr std::size_t kWaveHeadSize = 12;
+
+// What a file is, e.g. "a FLAC file" or "an empty file", when its first
+// `size` bytes (at most kWaveHeadSize, fewer only when it is shorter) are
+// not those of a RIFF/WAVE file; nothing when they are.
+std::optional<std::string> NameIfNotWave(const std::uint8_t* head, std::size_t size);
 
 // Whether the library reads the file exactly as its chunks say: the
 // canonical layout, a 16-byte 'fmt ' chunk of PCM (tag 1) and a 'data' chunk

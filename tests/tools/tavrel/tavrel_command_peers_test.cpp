@@ -151,7 +151,9 @@ Samples ReadWithLibsndfile(const fs::path& path) {
   return samples;
 }
 
-class PeerFiles : public ::testing::TestWithParam<std::tuple<Source, std::int32_t>> {
+// The source, the speed, and whether the command reads and writes pipes
+// (standard input and output) instead of files.
+class PeerFiles : public ::testing::TestWithParam<std::tuple<Source, std::int32_t, bool>> {
  protected:
   void SetUp() override {
     const Source& source = std::get<0>(GetParam());
@@ -189,14 +191,19 @@ class PeerFiles : public ::testing::TestWithParam<std::tuple<Source, std::int32_
 };
 
 TEST_P(PeerFiles, GiveTheSamplesOfACanonicalFileAtTheScaledRate) {
-  const auto& [source, speed] = GetParam();
-  const CommandResult outcome = RunCommand(std::string(TAVREL_COMMAND) + " " + Quoted(in_) + " " +
-                                           Quoted(out_) + " " + std::to_string(speed) + " 2>&1");
+  const auto& [source, speed, piped] = GetParam();
+  const std::string tavrel = std::string(TAVREL_COMMAND) + " ";
+  const std::string command =
+      piped ? "cat " + Quoted(in_) + " | " + tavrel + "- - " + std::to_string(speed) + " >" +
+                  Quoted(out_)
+            : tavrel + Quoted(in_) + " " + Quoted(out_) + " " + std::to_string(speed);
+  const CommandResult outcome = RunCommand("(" + command + ") 2>&1");
   ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
   if (source.note == nullptr) {
     EXPECT_EQ(outcome.output.find("read 'data'"), std::string::npos) << outcome.output;
   } else {
-    EXPECT_NE(outcome.output.find(in_.string() + ": read 'data' " + source.note + "\n"),
+    EXPECT_NE(outcome.output.find((piped ? "-" : in_.string()) + ": read 'data' " + source.note +
+                                  "\n"),
               std::string::npos)
         << outcome.output;
   }
@@ -226,10 +233,11 @@ TEST_P(PeerFiles, GiveTheSamplesOfACanonicalFileAtTheScaledRate) {
 
 INSTANTIATE_TEST_SUITE_P(, PeerFiles,
                          ::testing::Combine(::testing::ValuesIn(kSources),
-                                            ::testing::Values(50, 150)),
+                                            ::testing::Values(50, 150), ::testing::Bool()),
                          [](const ::testing::TestParamInfo<PeerFiles::ParamType>& param) {
                            return std::string(std::get<0>(param.param).name) + "At" +
-                                  std::to_string(std::get<1>(param.param));
+                                  std::to_string(std::get<1>(param.param)) +
+                                  (std::get<2>(param.param) ? "Piped" : "");
                          });
 
 TEST(PeerFloatFile, IsRefusedAndLeavesNothingBehind) {

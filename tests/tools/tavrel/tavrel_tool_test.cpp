@@ -1,14 +1,18 @@
 // The tavrel command's own parts, in process: the chunk walk, the words it
 // prints, the canonical copy and the temporary file that holds it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "canonical_copy.h"
+#include "destination.h"
 #include "layout_text.h"
 #include "riff_images.h"
 #include "temporary_file.h"
@@ -73,6 +77,15 @@ TEST_F(ChunkWalk, FindsTheDataPastOtherChunksWithOrWithoutTheirPadBytes) {
   EXPECT_EQ(unpadded.dataOffset, 12u + 24u + 11u + 8u);
   EXPECT_EQ(unpadded.dataSize, kSamples.size());
   EXPECT_EQ(unpadded.BytesAfterData(), 0u);
+
+  // A pad byte that is a printable character: "xdat" would pass for an id,
+  // but "data" follows the pad byte.
+  const WavLayout printablePad = ReadLayout(RiffFile(
+      {kFormat, Chunk("odd ", Bytes(3, 'o'), std::nullopt, false), Bytes{'x'},
+       Chunk("data", kSamples)}));
+  EXPECT_EQ(printablePad.dataOffset, 12u + 24u + 12u + 8u);
+  EXPECT_EQ(printablePad.dataSize, kSamples.size());
+  EXPECT_EQ(printablePad.chunksBeforeData.ids, (std::vector<std::string>{"odd"}));
 }
 
 TEST_F(ChunkWalk, TakesAPlaceholderOrOverlongDataSizeToTheEndOfTheFile) {
@@ -288,6 +301,30 @@ TEST(TemporaryFile, LivesHiddenInItsFolderUntilItGoesAway) {
   EXPECT_FALSE(nowhere.created());
   EXPECT_EQ(nowhere.error(), ENOENT);
   EXPECT_TRUE(fs::is_empty(folder.path()));
+
+  // Three at once (a saved stream, a copy, the new file); one given up
+  // after its rename stays.
+  {
+    tavrel_tool::TemporaryFile saved(folder.path());
+    tavrel_tool::TemporaryFile copy(folder.path());
+    tavrel_tool::TemporaryFile renamed(folder.path());
+    ASSERT_TRUE(saved.created() && copy.created() && renamed.created());
+    fs::rename(renamed.path(), folder / "kept.wav");
+    renamed.Release();
+  }
+  EXPECT_EQ(FileNamesIn(folder.path()), (std::set<fs::path>{"kept.wav"}));
+}
+
+TEST(CopyToStandardOutput, ReportsAReadOrAWriteThatFails) {
+  const ScratchFolder folder;
+  WriteWholeFile(folder / "file.wav", Bytes(1000, 7));
+  const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(full, 0);
+  const auto written = tavrel_tool::CopyToStandardOutput(folder / "file.wav", full);
+  const auto read = tavrel_tool::CopyToStandardOutput(folder.path(), full);  // a folder
+  ::close(full);
+  EXPECT_EQ(written, "writing to standard output failed: No space left on device");
+  EXPECT_EQ(read, "cannot read '" + folder.path().string() + "': Is a directory");
 }
 
 }  // namespace
