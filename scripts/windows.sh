@@ -74,11 +74,25 @@ for arch in "${architectures[@]}"; do
   finish_step "build $arch"
 done
 
+# Wine's 32-bit loader is an i386 program; a kernel without 32-bit support
+# refuses to start it ("Exec format error"). The i686 DLLs are still built,
+# but nothing of theirs can run here.
+runnable=()
+for arch in "${architectures[@]}"; do
+  if [[ $arch == i686 ]] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "windows: this kernel cannot start i386 programs, so wine's 32-bit loader" \
+      "cannot run: the i686 DLLs are built but not tested" >&2
+    timings+=("$(printf '%-34s %s' "tests i686" "not run: no i386 programs here")")
+    continue
+  fi
+  runnable+=("$arch")
+done
+
 trap '"$session" stop "$prefix"' EXIT
 "$session" start "$prefix"
 finish_step "wine session"
 
-for arch in "${architectures[@]}"; do
+for arch in "${runnable[@]}"; do
   ctest --test-dir "$out/$arch" --output-on-failure -j "$(hardening_jobs)" --timeout 300
   finish_step "tests $arch"
 done
@@ -98,6 +112,7 @@ for arch in "${architectures[@]}"; do
     "$arch-w64-mingw32-gcc-posix" -std=c11 -Wall -Wextra -Wpedantic -Werror \
       -I "$unpacked/include" "$consumer" -L "$unpacked/lib" -l$library -o "$check/$library-consumer.exe"
     cp "$unpacked/bin/$library.dll" "$check/"
+    [[ " ${runnable[*]} " == *" $arch "* ]] || continue
     (cd "$check" && "$run" "$prefix" ./$library-consumer.exe . | tr -d '\r') ||
       { echo "the C consumer of $library failed against $zip" >&2; exit 1; }
   done
