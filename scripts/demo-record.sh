@@ -35,17 +35,26 @@ describe() {
 
 # Feeds the sample into the pipe a 100 ms chunk at a time, then silence,
 # until killed: the capture never finds the pipe empty for long, so a stop
-# never waits more than a chunk.
+# never waits more than a chunk. The chunks keep time with the clock, half
+# a second ahead of it, rather than sleeping 100 ms after each: on a busy
+# machine the loop's own work would make it slower than real time, and the
+# recorder rightly fails a device that delivers far fewer frames than the
+# clock calls for.
 feed_microphone() {
   local raw=$1 pipe=$2
   local chunks=$((($(stat -c %s "$raw") + 1599) / 1600))
+  local start=${EPOCHREALTIME//[!0-9]/} due now
   for ((i = 0; ; i++)); do
     if ((i < chunks)); then
       dd if="$raw" bs=1600 skip="$i" count=1 conv=sync status=none
     else
       head -c 1600 /dev/zero
     fi
-    sleep 0.1
+    due=$((start + (i - 4) * 100000))
+    now=${EPOCHREALTIME//[!0-9]/}
+    if ((due > now && due - now < 1000000)); then
+      sleep "0.$(printf '%06d' $((due - now)))"
+    fi
   done >"$pipe"
 }
 
