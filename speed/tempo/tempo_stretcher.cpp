@@ -173,11 +173,21 @@ void TempoStretcher::MakePiece() {
     if (finished_) {
       // What this piece copies, and unless it is the last its
       // continuation, should lie within the input. While input arrives this
-      // never binds: a piece waits for frames well past these.
+      // never binds: a piece waits for frames well past these. Where it
+      // binds, the search keeps its width below that ceiling, as far back
+      // as the window reaches, so that the piece still lines up with the
+      // one before. The ceiling is never below the window's reach (the
+      // input holds at least `needed` frames past nominal − sequence −
+      // overlap); the max only makes that plain.
       const std::uint64_t end = (piece + 1) * sequence;
       const std::uint64_t needed = end < total_ ? sequence + overlap : total_ - piece * sequence;
-      last = std::min(last, received_ > needed ? received_ - needed : 0);
-      first = std::min(first, last);
+      const std::uint64_t ceiling = received_ > needed ? received_ - needed : 0;
+      if (ceiling < last) {
+        const std::uint64_t reach = plan_.search + sequence + overlap;
+        const std::uint64_t floor = nominal > reach ? nominal - reach : 0;
+        last = std::max(ceiling, floor);
+        first = std::max(floor, last > 2u * plan_.search ? last - 2u * plan_.search : 0);
+      }
     }
     const auto starts = static_cast<std::uint32_t>(last - first + 1);
     start = first + search_.BestStart(continuationGuide_.get(), GuideAt(first), starts,
