@@ -15,31 +15,50 @@ constexpr std::size_t kProductsPerPartialSum = 256;
 // Coarse peaks the fine pass looks around.
 constexpr std::uint32_t kCoarsePeaks = 4;
 
-// Decimated frame m, lane g = (Σ guide frame m × factor + d, lane g, for d
-// < factor) >> shift, for m < frames. 2^shift >= factor, so the values stay
-// within ±kGuideLimit.
+// The coarse pass's guide, one value per decimated frame: (Σ guide values
+// of frames m × factor + d, d < factor) >> shift for one lane; for two,
+// their sum, or with `difference` the even lane's less the odd one's, >>
+// (shift + 1). 2^shift >= factor, so the values stay within ±kGuideLimit.
+template <bool kDifference>
+void DecimateSides(const std::int16_t* guide, std::size_t frames, std::uint32_t factor,
+                   std::uint32_t shift, std::int16_t* out) {
+  for (std::size_t m = 0; m < frames; ++m, guide += 2u * factor) {
+    std::int32_t sum = 0;
+    for (std::uint32_t d = 0; d < factor; ++d) {
+      sum += kDifference ? guide[2 * d] - guide[2 * d + 1] : guide[2 * d] + guide[2 * d + 1];
+    }
+    out[m] = static_cast<std::int16_t>(sum >> (shift + 1));
+  }
+}
+
 void DecimateGuide(const std::int16_t* guide, std::size_t frames, std::uint32_t lanes,
-                   std::uint32_t factor, std::uint32_t shift, std::int16_t* out) {
-  if (lanes == 1) {
-    for (std::size_t m = 0; m < frames; ++m, guide += factor) {
-      std::int32_t sum = 0;
-      for (std::uint32_t d = 0; d < factor; ++d) {
-        sum += guide[d];
-      }
-      out[m] = static_cast<std::int16_t>(sum >> shift);
+                   std::uint32_t factor, std::uint32_t shift, bool difference,
+                   std::int16_t* out) {
+  if (lanes == 2) {
+    if (difference) {
+      DecimateSides<true>(guide, frames, factor, shift, out);
+    } else {
+      DecimateSides<false>(guide, frames, factor, shift, out);
     }
     return;
   }
-  for (std::size_t m = 0; m < frames; ++m, guide += 2u * factor) {
-    std::int32_t even = 0;
-    std::int32_t odd = 0;
+  for (std::size_t m = 0; m < frames; ++m, guide += factor) {
+    std::int32_t sum = 0;
     for (std::uint32_t d = 0; d < factor; ++d) {
-      even += guide[2 * d];
-      odd += guide[2 * d + 1];
+      sum += guide[d];
     }
-    out[2 * m] = static_cast<std::int16_t>(even >> shift);
-    out[2 * m + 1] = static_cast<std::int16_t>(odd >> shift);
+    out[m] = static_cast<std::int16_t>(sum >> shift);
   }
+}
+
+// Whether the two lanes of `frames` frames are more opposed than alike
+// (Σ even × odd < 0): then their difference carries more than their sum.
+bool SidesOppose(const std::int16_t* guide, std::size_t frames) {
+  std::int64_t product = 0;
+  for (std::size_t i = 0; i < frames; ++i) {
+    product += guide[2 * i] * guide[2 * i + 1];
+  }
+  return product < 0;
 }
 
 // sums[k] = Σ reference[i] × candidates[k × stride + i] for i < count and
@@ -167,12 +186,11 @@ std::int64_t GuideDot(const std::int16_t* a, const std::int16_t* b, std::size_t 
 
 bool SimilaritySearch::Allocate(const TempoPlan& plan) {
   plan_ = plan;
-  const std::size_t lanes = plan.guideLanes;
   coarseLength_ = plan.overlap / plan.decimation;
   coarseStarts_ = 2u * plan.search / plan.decimation + 1u;
   const std::size_t coarseFrames = coarseStarts_ - 1u + coarseLength_;
-  coarseReference_.reset(new (std::nothrow) std::int16_t[coarseLength_ * lanes]);
-  coarseGuide_.reset(new (std::nothrow) std::int16_t[coarseFrames * lanes]);
+  coarseReference_.reset(new (std::nothrow) std::int16_t[coarseLength_]);
+  coarseGuide_.reset(new (std::nothrow) std::int16_t[coarseFrames]);
   // The fine pass compares at most decimation + 1 starts per peak, and
   // keeps their correlations here too.
   scores_.reset(new (std::nothrow) std::int64_t[ScoreRoom()]);
@@ -181,7 +199,7 @@ bool SimilaritySearch::Allocate(const TempoPlan& plan) {
 
 std::size_t SimilaritySearch::reservedBytes() const {
   const std::size_t coarseFrames = coarseStarts_ - 1u + coarseLength_;
-  return (coarseLength_ + coarseFrames) * plan_.guideLanes * sizeof(std::int16_t) +
+  return (coarseLength_ + coarseFrames) * sizeof(std::int16_t) +
          ScoreRoom() * sizeof(std::int64_t);
 }
 
@@ -221,26 +239,29 @@ std::uint32_t SimilaritySearch::BestStart(const std::int16_t* reference,
   }
   const std::uint32_t factor = plan_.decimation;
 
-  // Coarse pass: starts 0, factor, 2 × factor, … on decimated guides. The
+  // Coarse pass: starts 0, factor, 2 × factor, … on decimated guides of
+  // one lane: the sum of a stereo sound's sides, or their difference if
+  // that carries more of the reference (sides that cancel). The
   // candidate's energy slides along with it.
   std::uint32_t peaks[kCoarsePeaks] = {0};
   std::uint32_t peakCount = 1;
   if (factor > 1) {
     const std::uint32_t coarseStarts = (starts - 1) / factor + 1;
-    const std::size_t coarseLength = std::size_t{coarseLength_} * lanes;
+    const std::size_t coarseLength = coarseLength_;
+    const std::uint32_t shift = plan_.decimationShift;
+    std::int16_t* coarseReference = coarseReference_.get();
+    const bool difference = lanes == 2 && SidesOppose(reference, plan_.overlap);
+    DecimateGuide(reference, coarseLength, lanes, factor, shift, difference, coarseReference);
     const std::int16_t* coarse = coarseGuide_.get();
-    DecimateGuide(reference, coarseLength_, lanes, factor, plan_.decimationShift,
-                  coarseReference_.get());
-    DecimateGuide(guide, coarseStarts - 1 + coarseLength_, lanes, factor, plan_.decimationShift,
+    DecimateGuide(guide, coarseStarts - 1 + coarseLength, lanes, factor, shift, difference,
                   coarseGuide_.get());
     std::int64_t* scores = scores_.get();
-    GuideDots(coarseReference_.get(), coarse, lanes, coarseLength, coarseStarts, scores);
+    GuideDots(coarseReference, coarse, 1, coarseLength, coarseStarts, scores);
     std::int64_t energy = GuideDot(coarse, coarse, coarseLength);
     for (std::uint32_t i = 0; i < coarseStarts; ++i) {
-      const std::int16_t* candidate = coarse + std::size_t{i} * lanes;
       scores[i] = 2 * scores[i] - energy;
       if (i + 1 < coarseStarts) {
-        energy += FrameEnergy(candidate + coarseLength, lanes) - FrameEnergy(candidate, lanes);
+        energy += coarse[i + coarseLength] * coarse[i + coarseLength] - coarse[i] * coarse[i];
       }
     }
     peakCount = CoarsePeaks(coarseStarts, nominal, peaks);

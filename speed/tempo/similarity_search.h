@@ -11,9 +11,11 @@
 // the most alike samples. It needs no division, so the choice is exact
 // integer arithmetic, the same on every machine.
 //
-// A coarse pass compares every decimation-th start on box-filtered,
-// decimated guides; a fine pass then compares every start near each of the
-// best few coarse peaks, on the full guide. Several peaks, because for
+// A coarse pass compares every decimation-th start on a box-filtered,
+// decimated guide of one lane (for two lanes their sum, or their difference
+// when the reference's sides oppose each other and would cancel); a fine
+// pass then compares every start within half a decimation step of each of
+// the best few coarse peaks, on the full guide. Several peaks, because for
 // periodic sound the starts a period apart score alike at coarse
 // resolution, yet differ in how well they line up to a fraction of a frame,
 // which decides how smooth the fade is.
@@ -60,7 +62,7 @@ class SimilaritySearch {
   std::uint32_t CoarsePeaks(std::uint32_t starts, std::int64_t nominal, std::uint32_t* peaks) const;
 
   TempoPlan plan_{};
-  std::uint32_t coarseLength_ = 0;  // decimated frames per compared stretch
+  std::uint32_t coarseLength_ = 0;  // decimated values per compared stretch
   std::uint32_t coarseStarts_ = 0;  // at most
   std::unique_ptr<std::int16_t[]> coarseReference_;
   std::unique_ptr<std::int16_t[]> coarseGuide_;

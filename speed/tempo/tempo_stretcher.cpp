@@ -47,8 +47,10 @@ TempoStretcher::Setup TempoStretcher::Configure(const TempoFormat& format, std::
     // that much is held while input arrives. Finish adds sequence + overlap
     // frames of silence, and as much room again lets the window move to the
     // front only now and then.
-    windowLimit_ = 2u * (plan_.search + sequence + overlap) + 1u;
-    bufferFrames_ = 2u * windowLimit_ + sequence + overlap;
+    // The plan keeps each length below a second at 384 kHz: these fit a
+    // 32-bit size.
+    windowLimit_ = 2u * (std::size_t{plan_.search} + plan_.sequence + plan_.overlap) + 1u;
+    bufferFrames_ = 2u * windowLimit_ + plan_.sequence + plan_.overlap;
     if (!AllocateValues(windowSamples_, bufferFrames_ * channels) ||
         !AllocateValues(windowGuide_, bufferFrames_ * plan_.guideLanes) ||
         !AllocateValues(continuation_, (overlap + 1) * channels) ||

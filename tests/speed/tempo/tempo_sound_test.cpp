@@ -141,4 +141,27 @@ TEST_P(ChannelCount, StayInStep) {
 
 INSTANTIATE_TEST_SUITE_P(, ChannelCount, ::testing::Values(2u, 3u, 6u));
 
+// Stereo whose sides are equal or opposite, the latter silent when mixed to
+// mono, is stretched just as its one side alone: each side is that mono
+// result, the opposite one but for rounding.
+TEST(Stereo, WithEqualOrOppositeSidesIsStretchedAsItsMono) {
+  const Samples mono = tempo_test::Varied({1, 44100, 16}, 88200, 13);
+  for (const std::int32_t sign : {1, -1}) {
+    Samples stereo;
+    for (const std::int32_t sample : mono) {
+      stereo.push_back(sample);
+      stereo.push_back(sign * sample);
+    }
+    for (const std::int32_t speed : {50, 150}) {
+      const Samples alone = tempo_test::Stretch({1, 44100, 16}, speed, mono).samples;
+      const Samples both = tempo_test::Stretch({2, 44100, 16}, speed, stereo).samples;
+      ASSERT_EQ(both.size(), 2 * alone.size());
+      for (std::size_t i = 0; i < alone.size(); ++i) {
+        ASSERT_EQ(both[2 * i], alone[i]) << "frame " << i << ", sign " << sign << ", " << speed;
+        ASSERT_LE(std::abs(both[2 * i + 1] - sign * alone[i]), sign > 0 ? 0 : 1) << "frame " << i;
+      }
+    }
+  }
+}
+
 }  // namespace
