@@ -140,8 +140,9 @@ Sound MakeTones(double seconds) {
 }
 
 // Chords of three notes that change every half to two seconds over a bass
-// note, each note with four harmonics and a short attack and decay, the
-// voices panned apart: a harmonic, music-like signal with note changes.
+// note, each note with four harmonics, a 10 ms attack, a decay and a 20 ms
+// release, the voices panned apart: a harmonic, music-like signal with note
+// changes and no step of its own that would hide a click.
 Sound MakeMusic(double seconds) {
   Sound sound{44100, 2, {}};
   const auto frames = static_cast<std::size_t>(seconds * sound.rate);
@@ -162,7 +163,9 @@ Sound MakeMusic(double seconds) {
       const double pan = 0.2 + 0.2 * v;
       for (std::size_t i = 0; i < length && start + i < frames; ++i) {
         const double t = static_cast<double>(i) / sound.rate;
-        const double envelope = std::min(1.0, t / 0.01) * std::exp(-1.5 * t);
+        const double left = static_cast<double>(length - i) / sound.rate;
+        const double envelope =
+            std::min({1.0, t / 0.01, left / 0.02}) * std::exp(-1.5 * t);
         double value = 0;
         for (int h = 1; h <= 4; ++h) {
           value += std::sin(2 * std::numbers::pi * frequency * h * t) / (h * h);
