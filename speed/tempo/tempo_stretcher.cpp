@@ -11,6 +11,9 @@ namespace {
 
 constexpr std::int32_t kUnchangedSpeed = 100;
 
+// The most samples the input window may hold: 256 MiB of them.
+constexpr std::uint64_t kMostWindowSamples = std::uint64_t{1} << 26;
+
 // A buffer of `count` values, or false when it cannot be had (or its size
 // does not even fit the address space, as on 32-bit hosts).
 template <typename T>
@@ -51,6 +54,12 @@ TempoStretcher::Setup TempoStretcher::Configure(const TempoFormat& format, std::
     // 32-bit size.
     windowLimit_ = 2u * (std::size_t{plan_.search} + plan_.sequence + plan_.overlap) + 1u;
     bufferFrames_ = 2u * windowLimit_ + plan_.sequence + plan_.overlap;
+    // Hundreds of channels at a high rate would ask for gigabytes: refused
+    // as memory that cannot be had, before any is asked for.
+    if (bufferFrames_ * channels > kMostWindowSamples) {
+      *this = TempoStretcher();
+      return Setup::kNoMemory;
+    }
     if (!AllocateValues(windowSamples_, bufferFrames_ * channels) ||
         !AllocateValues(windowGuide_, bufferFrames_ * plan_.guideLanes) ||
         !AllocateValues(continuation_, (overlap + 1) * channels) ||

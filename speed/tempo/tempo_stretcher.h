@@ -18,7 +18,8 @@
 // Speed 100 hands the samples through unchanged.
 //
 // Memory: Configure allocates everything, sized by the plan and the channel
-// count, never by the input's length or the speed; Push and Finish allocate
+// count (a window of more than 2^26 samples is refused as kNoMemory), never
+// by the input's length or the speed; Push and Finish allocate
 // nothing. Input no piece will read (most of it at high speeds) is skipped
 // as it arrives. The output depends only on the input samples, never on how
 // they were split into pushes, and is the same on every machine: integer
