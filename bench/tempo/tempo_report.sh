@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# The tempo change against soundstretch, rubberband and sox tempo: quality
+# The tempo effect against soundstretch, rubberband and sox tempo: quality
 # on a two-tone, synthetic speech and five minutes of music-like stereo at
 # 50, 75, 150 and 200, and whole-process times on the music, taken side by
 # side in this one run.
 #
 #   bench/tempo/tempo_report.sh BUILD_DIR [REPEATS]
 #
-# BUILD_DIR holds bench/tempo/tempo_wav and tempo_measure (a Release build);
+# BUILD_DIR holds bench/tempo/tempo_wav (which calls ApplyTempoEffectToWav)
+# and tempo_measure (a Release build);
 # the inputs are made once, in BUILD_DIR/tempo-report. Each timed run reads
 # the same input from the page cache and writes a fresh file in a scratch
 # folder in memory (/dev/shm where there is one, removed at the end), so that
