@@ -131,9 +131,9 @@ static inline const char *TavrelStatusMessage(int32_t status) {
     case TAVREL_ERROR_UNSUPPORTED:
       return "the source's header cannot be processed at this speed: below 100, its frames are "
              "narrower than their samples (channels x bits / 8 bytes), or a rate times speed / "
-             "100 would not fit 32 bits or would make the sample rate 0 Hz; for the tempo "
-             "effect (other than at 100), its frames are narrower than their samples, hold no "
-             "channel, are not 8-, 16-, 24- or 32-bit, or its rate is 0 Hz; the destination is "
+             "100 would not fit 32 bits or would make the sample rate 0 Hz (for the tempo "
+             "effect at any speed but 100: frames narrower than their samples, no channel, "
+             "samples other than 8, 16, 24 or 32 bits, or a rate of 0 Hz); the destination is "
              "empty";
     case TAVREL_ERROR_IO:
       return "reading the source or writing the destination failed (is the disk full?); the "

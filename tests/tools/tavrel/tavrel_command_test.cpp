@@ -296,7 +296,7 @@ TEST_F(TavrelCommand, EachFailingStepLeavesTheDestinationAsItWas) {
     std::string injection = "";
     std::string file = "";
   } cases[] = {
-      {"", narrow + " " + out_ + " 50", "make the sample rate 0 Hz" + kept},
+      {"", narrow + " " + out_ + " 50", "or a rate of 0 Hz)" + kept},
       {sizeLimit, large + " " + out_ + " 50", "(is the disk full?)" + kept},
       {"cat " + large + " | (" + sizeLimit, "- " + out_ + " 50)",
        "cannot save the source to '" + folder_.path().string() + "/.tavrel-"},
