@@ -21,6 +21,13 @@ function(tavrel_add_fuzz_targets engine)
   # otherwise declare the function imported from tavrel.dll.
   target_compile_definitions(speed_effect_fuzzer PRIVATE TAVREL_BUILDING_LIBRARY)
 
+  # The tempo effect on the same inputs, also through the exported wrapper.
+  add_executable(tempo_effect_fuzzer
+    ${dir}/tempo_effect_fuzzer.cpp ${dir}/speed_effect_checks.cpp
+    ${PROJECT_SOURCE_DIR}/speed/tavrel_exports.cpp)
+  target_link_libraries(tempo_effect_fuzzer PRIVATE tavrel_core test_support project_flags)
+  target_compile_definitions(tempo_effect_fuzzer PRIVATE TAVREL_BUILDING_LIBRARY)
+
   # The conversion between streams in memory, on the library's internals.
   add_executable(wav_conversion_fuzzer
     ${dir}/wav_conversion_fuzzer.cpp ${dir}/speed_effect_checks.cpp)
@@ -40,15 +47,15 @@ function(tavrel_add_fuzz_targets engine)
   add_test(NAME fuzz_seed_corpus COMMAND make_fuzz_seeds ${seeds})
   set_tests_properties(fuzz_seed_corpus PROPERTIES FIXTURES_SETUP fuzz_seeds LABELS fuzz)
 
-  foreach(target IN ITEMS speed_effect wav_conversion narrow_path)
+  foreach(target IN ITEMS speed_effect tempo_effect wav_conversion narrow_path)
     if(engine STREQUAL "LIBFUZZER")
       target_compile_options(${target}_fuzzer PRIVATE -fsanitize=fuzzer)
       target_link_options(${target}_fuzzer PRIVATE -fsanitize=fuzzer)
     else()
       target_sources(${target}_fuzzer PRIVATE ${dir}/replay_main.cpp)
     endif()
-    # Both speed-effect targets read the same inputs.
-    string(REPLACE wav_conversion speed_effect seed_folder ${target})
+    # The speed- and tempo-effect targets read the same inputs.
+    string(REGEX REPLACE "^(wav_conversion|tempo_effect)$" speed_effect seed_folder ${target})
     set(inputs ${seeds}/${seed_folder})
     if(EXISTS ${dir}/regressions/${target})
       list(APPEND inputs ${dir}/regressions/${target})

@@ -1,5 +1,5 @@
 /*
- * tavrel.h - change the speed of a PCM WAV file.
+ * tavrel.h - change the speed or the tempo of a PCM WAV file.
  *
  * One call reads a PCM WAV file (44-byte header, then frames), resamples its
  * frames block by block and writes a new file whose sample rate and byte
@@ -7,6 +7,11 @@
  * many frames and declares twice the rate; at 50, twice as many frames at
  * half the rate. Both changes act on playback, so a player runs the sound
  * (speed / 100)^2 times as fast: at 200, a 2 s file lasts 0.5 s.
+ *
+ * A second call, ApplyTempoEffectToWav, changes the tempo and keeps the
+ * pitch: the rates stay, and the frames are cut into short pieces that are
+ * repeated or skipped where the sound is most alike, so a voice speaks
+ * faster or slower at its own pitch.
  *
  * The call is synchronous, keeps no state and may run on several threads at
  * once for different files. It prints nothing and reads no configuration.
@@ -62,7 +67,7 @@ typedef char16_t TavrelPathChar;
 #endif
 
 /*
- * The statuses ApplySpeedEffectToWav returns. What each one means, and what
+ * The statuses ApplySpeedEffectToWav and ApplyTempoEffectToWav return. What each one means, and what
  * it leaves on disk, is written once: in TavrelStatusMessage() below, whose
  * text is meant to be shown to people as it is.
  */
@@ -86,6 +91,19 @@ extern "C" {
  * Returns one of the TAVREL_ statuses above.
  */
 TAVREL_API TAVREL_MUST_CHECK int32_t TAVREL_CALL ApplySpeedEffectToWav(
+    const TavrelPathChar *source, const TavrelPathChar *destination, int32_t speed);
+
+/*
+ * Writes `destination` from `source` at `speed` percent of the tempo (100
+ * unchanged, below 100 slower, above 100 faster) with the pitch kept: the
+ * same header, rates included, and exactly floor(N x 100 / speed) frames for
+ * the source's N (at 100, the frames as they are). The same paths, source
+ * rules, statuses and destination states as ApplySpeedEffectToWav; the
+ * samples must be 8-, 16-, 24- or 32-bit integers at a rate of at least
+ * 1 Hz (TAVREL_ERROR_UNSUPPORTED otherwise, except at 100). Exported at
+ * ordinal 2 of tavrel.dll.
+ */
+TAVREL_API TAVREL_MUST_CHECK int32_t TAVREL_CALL ApplyTempoEffectToWav(
     const TavrelPathChar *source, const TavrelPathChar *destination, int32_t speed);
 
 /*
@@ -113,7 +131,9 @@ static inline const char *TavrelStatusMessage(int32_t status) {
     case TAVREL_ERROR_UNSUPPORTED:
       return "the source's header cannot be processed at this speed: below 100, its frames are "
              "narrower than their samples (channels x bits / 8 bytes), or a rate times speed / "
-             "100 would not fit 32 bits or would make the sample rate 0 Hz; the destination is "
+             "100 would not fit 32 bits or would make the sample rate 0 Hz (for the tempo "
+             "effect at any speed but 100: frames narrower than their samples, no channel, "
+             "samples other than 8, 16, 24 or 32 bits, or a rate of 0 Hz); the destination is "
              "empty";
     case TAVREL_ERROR_IO:
       return "reading the source or writing the destination failed (is the disk full?); the "

@@ -9,6 +9,7 @@
 #include "open_files.h"
 #include "cache_lines.h"
 #include "tavrel.h"
+#include "tempo_conversion.h"
 #include "wav_conversion.h"
 
 namespace tavrel {
@@ -23,10 +24,13 @@ std::size_t SourceBufferBytes(std::optional<std::uint64_t> sourceBytes) {
   return static_cast<std::size_t>(std::clamp<std::uint64_t>(sourceBytes.value_or(kLargest), 1, kLargest));
 }
 
-}  // namespace
+using Conversion = std::int32_t (*)(SourceStream&, DestinationStream&, std::int32_t,
+                                    std::optional<std::uint64_t>);
 
-std::int32_t ApplySpeedEffect(const char16_t* source, const char16_t* destination,
-                              std::int32_t speed) {
+// Both effects open, buffer and close their files alike: only what happens
+// between the open streams differs.
+std::int32_t ApplyToFiles(const char16_t* source, const char16_t* destination,
+                          std::int32_t speed, Conversion convert) {
   if (speed < 1) {
     return TAVREL_ERROR_SPEED;
   }
@@ -53,12 +57,28 @@ std::int32_t ApplySpeedEffect(const char16_t* source, const char16_t* destinatio
 
   FileSource from(input.get());
   FileDestination to(output.get());
-  const std::int32_t status = ConvertWav(from, to, speed, sourceBytes);
+  const std::int32_t status = convert(from, to, speed, sourceBytes);
   input.Close();
   // Closing can be the first moment a file system reports that the data did
   // not fit: then the file is not complete.
   const bool closed = output.Close();
   return status == TAVREL_SUCCESS && !closed ? TAVREL_ERROR_IO : status;
+}
+
+}  // namespace
+
+std::int32_t ApplySpeedEffect(const char16_t* source, const char16_t* destination,
+                              std::int32_t speed) {
+  return ApplyToFiles(source, destination, speed,
+                      [](SourceStream& from, DestinationStream& to, std::int32_t percent,
+                         std::optional<std::uint64_t> sourceBytes) {
+                        return ConvertWav(from, to, percent, sourceBytes);
+                      });
+}
+
+std::int32_t ApplyTempoEffect(const char16_t* source, const char16_t* destination,
+                              std::int32_t speed) {
+  return ApplyToFiles(source, destination, speed, ConvertWavTempo);
 }
 
 }  // namespace tavrel

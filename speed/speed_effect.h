@@ -1,4 +1,4 @@
-// The speed effect on two files, behind the exported C function.
+// The speed and tempo effects on two files, behind the exported C functions.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,10 @@ namespace tavrel {
 // std::bad_alloc while converting paths; every file it opened is closed by
 // then.
 std::int32_t ApplySpeedEffect(const char16_t* source, const char16_t* destination,
+                              std::int32_t speed);
+
+// The same for the tempo effect: the pitch kept, the rate unchanged.
+std::int32_t ApplyTempoEffect(const char16_t* source, const char16_t* destination,
                               std::int32_t speed);
 
 }  // namespace tavrel

@@ -50,12 +50,6 @@ bool ScaleRateField(wav::WavHeader& header, std::size_t offset, std::int32_t spe
   return true;
 }
 
-FrameLayout ReadFrameLayout(const wav::WavHeader& header) {
-  return {wav::ReadLe16(&header[wav::kChannelsOffset]),
-          wav::ReadLe16(&header[wav::kBlockAlignOffset]),
-          wav::ReadLe16(&header[wav::kBitsPerSampleOffset])};
-}
-
 // The frames a speed makes of `frames` source frames, block by block.
 std::uint64_t OutputFrames(std::uint64_t frames, std::int32_t speed) {
   const std::uint64_t fullBlocks = frames / kFramesPerBlock;
@@ -216,11 +210,39 @@ std::int64_t ResampleAllFrames(SourceStream& source, WorkBuffers& buffers,
 
 }  // namespace
 
+std::int32_t ReadSourceHeader(SourceStream& source, wav::WavHeader& header) {
+  if (source.Read(header.data(), 1, header.size()) != header.size()) {
+    return source.Failed() ? TAVREL_ERROR_IO : TAVREL_ERROR_SHORT_HEADER;
+  }
+  return TAVREL_SUCCESS;
+}
+
+FrameLayout ReadFrameLayout(const wav::WavHeader& header) {
+  return {wav::ReadLe16(&header[wav::kChannelsOffset]),
+          wav::ReadLe16(&header[wav::kBlockAlignOffset]),
+          wav::ReadLe16(&header[wav::kBitsPerSampleOffset])};
+}
+
+std::int32_t FinishDestination(wav::WavHeader& header, std::uint64_t dataBytes,
+                               OutputGather& output, DestinationStream& destination) {
+  wav::SetWavSizes(header, dataBytes);
+  // A short file is still all in the buffer: its header is set there and
+  // the whole file goes out in one write.
+  if (output.HoldsAll()) {
+    std::memcpy(output.Front(), header.data(), header.size());
+    return output.Flush() ? TAVREL_SUCCESS : TAVREL_ERROR_IO;
+  }
+  if (!output.Flush()) {
+    return TAVREL_ERROR_IO;
+  }
+  return destination.WriteAt(0, header.data(), header.size()) ? TAVREL_SUCCESS : TAVREL_ERROR_IO;
+}
+
 std::int32_t ConvertWav(SourceStream& source, DestinationStream& destination, std::int32_t speed,
                         std::optional<std::uint64_t> sourceBytes, VectorPath path) {
   wav::WavHeader header{};
-  if (source.Read(header.data(), 1, header.size()) != header.size()) {
-    return source.Failed() ? TAVREL_ERROR_IO : TAVREL_ERROR_SHORT_HEADER;
+  if (const std::int32_t status = ReadSourceHeader(source, header); status != TAVREL_SUCCESS) {
+    return status;
   }
   const FrameLayout layout = ReadFrameLayout(header);
   // Both refusals come before anything is written, so the destination stays
@@ -267,17 +289,8 @@ std::int32_t ConvertWav(SourceStream& source, DestinationStream& destination, st
   if (frames < 0 || source.Failed()) {
     return TAVREL_ERROR_IO;
   }
-  wav::SetWavSizes(header, static_cast<std::uint64_t>(frames) * layout.blockAlign);
-  // A short file is still all in the buffer: its header is set there and
-  // the whole file goes out in one write.
-  if (buffers.output.HoldsAll()) {
-    std::memcpy(buffers.output.Front(), header.data(), header.size());
-    return buffers.output.Flush() ? TAVREL_SUCCESS : TAVREL_ERROR_IO;
-  }
-  if (!buffers.output.Flush()) {
-    return TAVREL_ERROR_IO;
-  }
-  return destination.WriteAt(0, header.data(), header.size()) ? TAVREL_SUCCESS : TAVREL_ERROR_IO;
+  return FinishDestination(header, static_cast<std::uint64_t>(frames) * layout.blockAlign,
+                           buffers.output, destination);
 }
 
 }  // namespace tavrel

@@ -17,18 +17,23 @@ constexpr std::uint16_t kPadding = 3;
 // of the interpolation at each block is covered.
 constexpr std::uint32_t kSpreadFrames = 1024 + 75;
 constexpr std::uint32_t kSweepFrames = 1024 + 9;
+// The tempo effect's pieces are 40 ms: about a dozen of them at 100.
+constexpr std::uint32_t kTempoFrames = 12000 + 5;
 
 }  // namespace
 
 std::string OutputCase::Name() const {
   char name[96];
-  std::snprintf(name, sizeof name, "bits=%u channels=%u blockAlign=%u frames=%u speeds=%s",
-                unsigned{bits}, unsigned{channels}, unsigned{blockAlign}, unsigned{frames},
+  std::snprintf(name, sizeof name, "%sbits=%u channels=%u blockAlign=%u frames=%u speeds=%s",
+                tempo ? "tempo " : "", unsigned{bits}, unsigned{channels}, unsigned{blockAlign}, unsigned{frames},
                 everySpeed ? "1..1000" : "spread");
   return name;
 }
 
 std::vector<std::int32_t> OutputCase::Speeds() const {
+  if (tempo) {
+    return {25, 33, 50, 75, 99, 100, 101, 150, 200, 333, 400, 1000};
+  }
   if (everySpeed) {
     std::vector<std::int32_t> speeds;
     for (std::int32_t speed = 1; speed <= 1000; ++speed) {
@@ -62,6 +67,17 @@ std::vector<OutputCase> AllOutputCases() {
   cases.push_back({16, 1, 2, kSweepFrames, true});
   cases.push_back({24, 3, 10, kSweepFrames, true});
   cases.push_back({32, 1, 4, kSweepFrames, true});
+  // The tempo effect: mono, stereo with padding bytes and five channels of
+  // each depth it computes, and a depth it refuses but at 100.
+  for (const std::uint16_t bits : kInterpolatedDepths) {
+    const auto sampleBytes = static_cast<std::uint16_t>(bits / 8);
+    cases.push_back({bits, 1, sampleBytes, kTempoFrames, false, true});
+    cases.push_back({bits, 2, static_cast<std::uint16_t>(2 * sampleBytes + kPadding), kTempoFrames,
+                     false, true});
+    cases.push_back({bits, 5, static_cast<std::uint16_t>(5 * sampleBytes), kTempoFrames, false,
+                     true});
+  }
+  cases.push_back({12, 1, 2, kTempoFrames, false, true});
   return cases;
 }
 

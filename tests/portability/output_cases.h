@@ -1,7 +1,7 @@
-// The fixed set of inputs whose speed-effect outputs must be byte-identical
-// on every architecture: every bit depth the interpolation knows and some
-// it does not, 1 to 8 channels, frames with and without padding bytes, and
-// speeds from 1 to 1000.
+// The fixed set of inputs whose speed-effect and tempo-effect outputs must
+// be byte-identical on every architecture: every bit depth the
+// interpolation knows and some it does not, 1 to 8 channels, frames with
+// and without padding bytes, and speeds from 1 to 1000.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +16,7 @@ struct OutputCase {
   std::uint16_t blockAlign;  // larger than channels × sample bytes when padded
   std::uint32_t frames;      // a trailing partial frame follows them
   bool everySpeed;           // 1 … 1000, else a spread across that range
+  bool tempo = false;        // ApplyTempoEffectToWav, at a spread of its own
 
   // A stable name, the key of the digest file.
   std::string Name() const;

@@ -24,8 +24,8 @@ std::uint64_t DigestOutputs(const OutputCase& c, const std::filesystem::path& wo
 
   Fnv1a64 digest;
   for (const std::int32_t speed : c.Speeds()) {
-    const std::int32_t status =
-        ApplySpeedEffectToWav(wideSource.c_str(), wideDestination.c_str(), speed);
+    const auto apply = c.tempo ? ApplyTempoEffectToWav : ApplySpeedEffectToWav;
+    const std::int32_t status = apply(wideSource.c_str(), wideDestination.c_str(), speed);
     const std::vector<std::uint8_t> output = test_support::ReadWholeFile(destination);
     digest.AddInteger(speed);
     digest.AddInteger(status);
@@ -59,7 +59,7 @@ std::optional<DigestsByName> ReadDigestFile(const std::string& path) {
 
 bool WriteDigestFile(const std::string& path, const DigestsByName& digests) {
   std::ofstream file(path, std::ios::trunc);
-  file << "# FNV-1a 64 of every status and output byte of the speed effect per case,\n"
+  file << "# FNV-1a 64 of every status and output byte of the speed or tempo effect per case,\n"
           "# written on x86-64 by: speed_output_digests_test --write-digests=FILE\n";
   for (const auto& [name, digest] : digests) {
     char hex[17];

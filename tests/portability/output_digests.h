@@ -1,4 +1,4 @@
-// Digests of what the speed effect writes for each portability case, and
+// Digests of what the speed or tempo effect writes for each portability case, and
 // the file they are kept in: one "<digest> <case name>" line per case, in
 // hexadecimal, written on x86-64 and compared on every architecture.
 #pragma once

@@ -1,5 +1,5 @@
 // Every architecture must write byte-identical files: the digests of the
-// speed effect's outputs for a fixed set of inputs are compared with those
+// speed and tempo effects' outputs for a fixed set of inputs are compared with those
 // kept in x86_64_digests.txt. The x86-64 build checks them too, so any
 // change in output shows up on every architecture at once.
 //

@@ -1,4 +1,5 @@
-// Every I/O call of the speed effect whose failure changes the outcome,
+// Every I/O call of the speed and tempo effects whose failure changes the
+// outcome,
 // made to fail where it happens: strace injects an error into exactly that
 // system call on the source's or the destination's descriptor, in a process
 // that runs one call, and the outcome is judged by what the files hold.
@@ -19,7 +20,10 @@ using namespace test_support;
 constexpr std::uint32_t kSourceFrames = 6'000'000;  // 12 MB of 16-bit mono: several 2 MiB writes
 constexpr std::uint32_t kDeclaredDataSize = 2 * kSourceFrames;
 
-class IoFaults : public ::testing::Test {
+// Which export the runner calls.
+enum class Effect { kSpeed, kTempo };
+
+class IoFaults : public ::testing::TestWithParam<Effect> {
  protected:
   void SetUp() override {
     SKIP_WITHOUT_COMMAND("strace");
@@ -33,7 +37,7 @@ class IoFaults : public ::testing::Test {
     fs::remove(destination_);
     const std::string command = WithFaultInjected(
         std::string(TAVREL_CALL_RUNNER) + " " + Quoted(source_) + " " + Quoted(destination_) +
-            " " + std::to_string(speed),
+            " " + std::to_string(speed) + (GetParam() == Effect::kTempo ? " tempo" : ""),
         call, injection, path);
     return RunCommand(command).exitCode;
   }
@@ -54,6 +58,9 @@ class IoFaults : public ::testing::Test {
 
   // The size of the whole output at `speed`.
   static std::uint64_t FinishedSize(std::int32_t speed) {
+    if (GetParam() == Effect::kTempo) {
+      return 44 + 2 * (std::uint64_t{kSourceFrames} * 100 / static_cast<std::uint64_t>(speed));
+    }
     const std::uint64_t fullBlocks = kSourceFrames / 1024;
     const std::uint64_t lastBlock = kSourceFrames % 1024;
     const auto step = static_cast<std::uint64_t>(speed);
@@ -65,14 +72,14 @@ class IoFaults : public ::testing::Test {
   fs::path destination_ = folder_ / "destination.wav";
 };
 
-TEST_F(IoFaults, TheRunnerUnderStraceSucceedsWithoutAFault) {
+TEST_P(IoFaults, TheRunnerUnderStraceSucceedsWithoutAFault) {
   // The same command with an injection that never comes due: the
   // failures below are the injected ones.
   EXPECT_EQ(RunWithFault(destination_, "write", "error=ENOSPC:when=65535", 150), 0);
   EXPECT_EQ(fs::file_size(destination_), FinishedSize(150));
 }
 
-TEST_F(IoFaults, AWriteOfFramesThatFailsOnceIsAnError) {
+TEST_P(IoFaults, AWriteOfFramesThatFailsOnceIsAnError) {
   // The third write fails and the fourth would succeed again: the call
   // stops at the failure and says so.
   ExpectEverySpeedStoppedUnfinished(destination_, "write", "error=ENOSPC:when=3");
@@ -81,7 +88,7 @@ TEST_F(IoFaults, AWriteOfFramesThatFailsOnceIsAnError) {
   EXPECT_EQ(fs::file_size(destination_), 0u);
 }
 
-TEST_F(IoFaults, AHeaderAloneThatCannotBeWrittenIsAnError) {
+TEST_P(IoFaults, AHeaderAloneThatCannotBeWrittenIsAnError) {
   // Frames of no bytes: the header is the call's only write.
   Bytes noFrames = MakeWav({1, 8000, 16, 0}, Ramp16(100));
   noFrames[32] = noFrames[33] = 0;
@@ -90,7 +97,7 @@ TEST_F(IoFaults, AHeaderAloneThatCannotBeWrittenIsAnError) {
   EXPECT_EQ(fs::file_size(destination_), 0u);
 }
 
-TEST_F(IoFaults, RewritingTheHeaderThatFailsIsAnError) {
+TEST_P(IoFaults, RewritingTheHeaderThatFailsIsAnError) {
   EXPECT_EQ(RunWithFault(destination_, "pwrite64", "error=ENOSPC", 150), TAVREL_ERROR_IO);
   const Bytes written = ReadWholeFile(destination_);
   // Every frame arrived, but the sizes were never set from them.
@@ -98,7 +105,7 @@ TEST_F(IoFaults, RewritingTheHeaderThatFailsIsAnError) {
   EXPECT_EQ(Le32At(written, 40), kDeclaredDataSize);
 }
 
-TEST_F(IoFaults, AReadErrorAfterTheHeaderIsAnError) {
+TEST_P(IoFaults, AReadErrorAfterTheHeaderIsAnError) {
   // The first read brings the header and the first frames, the second fails.
   ExpectEverySpeedStoppedUnfinished(source_, "read", "error=EIO:when=2");
   // A read error on the header itself is an error too, not a short file.
@@ -106,7 +113,7 @@ TEST_F(IoFaults, AReadErrorAfterTheHeaderIsAnError) {
   EXPECT_EQ(fs::file_size(destination_), 0u);
 }
 
-TEST_F(IoFaults, ClosingTheDestinationThatFailsIsAnError) {
+TEST_P(IoFaults, ClosingTheDestinationThatFailsIsAnError) {
   // Every byte was handed over, but a file system may report only at close
   // that it could not keep them.
   EXPECT_EQ(RunWithFault(destination_, "close", "error=EIO", 100), TAVREL_ERROR_IO);
@@ -114,5 +121,10 @@ TEST_F(IoFaults, ClosingTheDestinationThatFailsIsAnError) {
   EXPECT_EQ(written.size(), FinishedSize(100));
   EXPECT_EQ(Le32At(written, 40), kDeclaredDataSize);  // 100: the sizes are the same
 }
+
+INSTANTIATE_TEST_SUITE_P(BothEffects, IoFaults, ::testing::Values(Effect::kSpeed, Effect::kTempo),
+                         [](const ::testing::TestParamInfo<Effect>& effect) {
+                           return effect.param == Effect::kSpeed ? "Speed" : "Tempo";
+                         });
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The DLLs as a host meets them: the export tables in the files hold
-// exactly ApplySpeedEffectToWav at ordinal 1 (tavrel.dll), StartRecordingWav
+// exactly ApplySpeedEffectToWav at ordinal 1 and ApplyTempoEffectToWav at 2
+// (tavrel.dll), StartRecordingWav
 // at 1 and StopRecordingWav at 2 (orlesk.dll), undecorated; each imports
 // only system DLLs; GetProcAddress by name, by ordinal and the import
 // library all reach one function, which works called either way.
@@ -76,7 +77,8 @@ TEST_P(DllTables, ImportOnlyTheSystemAndTheCRuntime) {
 INSTANTIATE_TEST_SUITE_P(
     BothLibraries, DllTables,
     ::testing::Values(
-        DllContract{L"tavrel.dll", "tavrel.dll", {{"ApplySpeedEffectToWav", 1}},
+        DllContract{L"tavrel.dll", "tavrel.dll",
+                    {{"ApplySpeedEffectToWav", 1}, {"ApplyTempoEffectToWav", 2}},
                     {"kernel32.dll", "msvcrt.dll"}},
         DllContract{L"orlesk.dll",
                     "orlesk.dll",
@@ -98,7 +100,24 @@ TEST(TavrelDll, NameOrdinalAndImportLibraryReachTheSameFunction) {
                               "_ApplySpeedEffectToWav", "applyspeedeffecttowav"}) {
     EXPECT_EQ(Lookup<SpeedFunction>(module, missing), nullptr) << missing;
   }
-  EXPECT_EQ(Lookup<SpeedFunction>(module, MAKEINTRESOURCEA(2)), nullptr);
+  EXPECT_EQ(Lookup<SpeedFunction>(module, MAKEINTRESOURCEA(3)), nullptr);
+}
+
+TEST(TavrelDll, TheTempoEffectAtOrdinalTwoIsTheNamedOneAndCallsAlike) {
+  const HMODULE module = ::GetModuleHandleW(L"tavrel.dll");
+  const auto byOrdinal = Lookup<SpeedFunction>(module, MAKEINTRESOURCEA(2));
+  ASSERT_NE(byOrdinal, nullptr);
+  EXPECT_EQ(byOrdinal, Lookup<SpeedFunction>(module, "ApplyTempoEffectToWav"));
+  EXPECT_EQ(byOrdinal, &ApplyTempoEffectToWav);  // through the import library
+  const ScratchFolder folder;
+  WriteWholeFile(folder / "in.wav", MakeWav({1, 8000, 16, 0}, Ramp16(3000)));
+  const HostString in = HostPath(folder / "in.wav");
+  ASSERT_EQ(ApplyTempoEffectToWav(in.c_str(), HostPath(folder / "direct.wav").c_str(), 150),
+            TAVREL_SUCCESS);
+  EXPECT_EQ(byOrdinal(in.c_str(), HostPath(folder / "ordinal.wav").c_str(), 150), TAVREL_SUCCESS);
+  const Bytes expected = ReadWholeFile(folder / "direct.wav");
+  EXPECT_EQ(expected.size(), 44u + 2 * (3000 * 100 / 150));
+  EXPECT_EQ(ReadWholeFile(folder / "ordinal.wav"), expected);
 }
 
 TEST(TavrelDll, CallsByOrdinalAndByNameGiveTheSameFile) {

@@ -62,7 +62,7 @@ bool SourceIsDestination(const SpeedChange& change) {
          std::filesystem::equivalent(change.source, change.destination, unknown);
 }
 
-std::int32_t Apply(const std::string& input, const std::string& output, std::int32_t speed) {
+std::int32_t Apply(const SpeedChange& change, const std::string& input, const std::string& output) {
   // Temporary files' names are a folder of a path given as UTF-8, or the
   // system's, and ASCII.
   const std::optional<std::u16string> from = tool_support::Utf16Argument(input);
@@ -70,13 +70,42 @@ std::int32_t Apply(const std::string& input, const std::string& output, std::int
   if (!from || !to) {
     return TAVREL_ERROR_DESTINATION;
   }
-  return ApplySpeedEffectToWav(from->c_str(), to->c_str(), speed);
+  return change.keepPitch ? ApplyTempoEffectToWav(from->c_str(), to->c_str(), change.speed)
+                          : ApplySpeedEffectToWav(from->c_str(), to->c_str(), change.speed);
+}
+
+// "plays 33.3% shorter": how the result's length, at the source's rate,
+// compares with the source's.
+std::string PlayingLength(const WavReading& source, const WavReading& result) {
+  const bool measured = source.outcome == WavReading::Outcome::kLayout &&
+                        result.outcome == WavReading::Outcome::kLayout;
+  const std::uint64_t before = measured ? source.layout.Frames() : 0;
+  const std::uint64_t after = measured ? result.layout.Frames() : 0;
+  if (before == 0 || after == before) {
+    return "plays as long";
+  }
+  const double change = static_cast<double>(after) / static_cast<double>(before) - 1.0;
+  char text[64];
+  std::snprintf(text, sizeof text, "plays %.1f%% %s", (change < 0 ? -change : change) * 100.0,
+                change < 0 ? "shorter" : "longer");
+  return text;
 }
 
 void Summarise(const SpeedChange& change, const WavReading& source, const WavReading& result) {
-  std::fprintf(stderr, "%s: %s -> %s: %s (speed %d%%)\n", change.source.c_str(),
+  const std::string how = change.keepPitch
+                              ? "tempo " + std::to_string(change.speed) + "%, pitch kept: " +
+                                    PlayingLength(source, result)
+                              : "speed " + std::to_string(change.speed) + "%";
+  std::fprintf(stderr, "%s: %s -> %s: %s (%s)\n", change.source.c_str(),
                DescribeWav(source).c_str(), change.destination.c_str(),
-               DescribeWav(result).c_str(), change.speed);
+               DescribeWav(result).c_str(), how.c_str());
+}
+
+// The speed at which the speed effect computes samples as the call will:
+// the tempo effect computes them at every speed but 100, as the speed
+// effect does below 100.
+std::int32_t ComputingSpeed(const SpeedChange& change) {
+  return change.keepPitch && change.speed != 100 ? 99 : change.speed;
 }
 
 // Runs the library from `input` (the source, its saved stream or its copy),
@@ -84,7 +113,7 @@ void Summarise(const SpeedChange& change, const WavReading& source, const WavRea
 int CallLibrary(const SpeedChange& change, const Destination& destination, const std::string& input,
                 const WavReading& source) {
   if (destination.way == Destination::Way::kDirect) {
-    const std::int32_t status = Apply(input, change.destination, change.speed);
+    const std::int32_t status = Apply(change, input, change.destination);
     if (status != TAVREL_SUCCESS) {
       return Fail(change, TavrelStatusMessage(status));
     }
@@ -101,7 +130,7 @@ int CallLibrary(const SpeedChange& change, const Destination& destination, const
   // The library opens it by its name; nothing was written through this
   // stream, so closing it loses nothing.
   finished.Close();
-  const std::int32_t status = Apply(input, finished.path().string(), change.speed);
+  const std::int32_t status = Apply(change, input, finished.path().string());
   if (status != TAVREL_SUCCESS) {
     return Fail(change, WhatHappened(status) + "; " + Untouched(change, destination));
   }
@@ -119,10 +148,10 @@ int CallLibrary(const SpeedChange& change, const Destination& destination, const
 // `what` completes "'in.wav' ...": "is a FLAC file", "holds 32-bit float samples".
 int Refuse(const SpeedChange& change, const std::string& what, unsigned bitsPerSample) {
   std::fprintf(stderr,
-               "tavrel: '%s' %s: the speed effect computes 8-, 16-, 24- and 32-bit integer PCM "
+               "tavrel: '%s' %s: the %s effect computes 8-, 16-, 24- and 32-bit integer PCM "
                "WAV only; nothing was written.\n"
                "tavrel: convert it first, e.g.: %s\n",
-               change.source.c_str(), what.c_str(),
+               change.source.c_str(), what.c_str(), change.keepPitch ? "tempo" : "speed",
                ConversionAdvice(change.source, bitsPerSample).c_str());
   return kExitFailure;
 }
@@ -137,7 +166,7 @@ void WarnIfNotCanonical(const SpeedChange& change, const WavReading& reading) {
   } else if (reading.outcome == WavReading::Outcome::kLayout) {
     if (!IsCanonical(reading.layout)) {
       reason = "its 'data' chunk is " + LayoutDifferences(reading.layout);
-    } else if (const auto samples = UncomputableSamples(reading.layout.format, change.speed)) {
+    } else if (const auto samples = UncomputableSamples(reading.layout.format, ComputingSpeed(change))) {
       reason = "it holds " + *samples;
       result = "will not hold the right samples";
     }
@@ -235,7 +264,7 @@ int ChangeSpeed(const SpeedChange& change) {
     case WavReading::Outcome::kLayout: break;
   }
   const WavFormat& format = reading.layout.format;
-  if (const std::optional<std::string> samples = UncomputableSamples(format, change.speed)) {
+  if (const std::optional<std::string> samples = UncomputableSamples(format, ComputingSpeed(change))) {
     return Refuse(change, "holds " + *samples, format.bitsPerSample);
   }
   // Below speed 1 the library refuses before it touches any file: no copy

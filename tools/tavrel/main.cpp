@@ -1,4 +1,4 @@
-// tavrel: change the speed of a PCM WAV file from the command line.
+// tavrel: change the speed or the tempo of a PCM WAV file from the command line.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,7 +18,9 @@ int main(int argc, char** argv) {
       "canonical file beside DEST first. Float, A-law, u-law, ADPCM and other\n"
       "non-integer formats are refused with a conversion command. DEST is\n"
       "replaced only by a complete file. SOURCE - reads standard input and\n"
-      "DEST - writes standard output; every message goes to standard error.",
+      "DEST - writes standard output; every message goes to standard error.\n"
+      "With --keep-pitch the tempo changes and the pitch stays: the rate is\n"
+      "kept and DEST holds SOURCE's frames x 100 / SPEED frames.",
       "tavrel"};
   app.set_version_flag("--version", "tavrel " TAVREL_VERSION);
   std::string source;
@@ -33,8 +35,12 @@ int main(int argc, char** argv) {
   app.add_flag("--as-is", asIs,
                "hand SOURCE to the library untouched, as a host would: its first 44 bytes are "
                "the header and the rest is frames, whatever the file holds");
+  bool keepPitch = false;
+  app.add_flag("--keep-pitch", keepPitch,
+               "change the tempo and keep the pitch (the library's ApplyTempoEffectToWav): the "
+               "rate stays and the result plays 100/SPEED times as long");
   if (const std::optional<int> exitCode = tool_support::ParseCommandLine(app, argc, argv)) {
     return *exitCode;
   }
-  return tavrel_tool::ChangeSpeed({source, destination, speed, asIs});
+  return tavrel_tool::ChangeSpeed({source, destination, speed, asIs, keepPitch});
 }

@@ -296,7 +296,7 @@ TEST_F(TavrelCommand, EachFailingStepLeavesTheDestinationAsItWas) {
     std::string injection = "";
     std::string file = "";
   } cases[] = {
-      {"", narrow + " " + out_ + " 50", "make the sample rate 0 Hz" + kept},
+      {"", narrow + " " + out_ + " 50", "or a rate of 0 Hz)" + kept},
       {sizeLimit, large + " " + out_ + " 50", "(is the disk full?)" + kept},
       {"cat " + large + " | (" + sizeLimit, "- " + out_ + " 50)",
        "cannot save the source to '" + folder_.path().string() + "/.tavrel-"},
@@ -403,6 +403,43 @@ TEST_F(TavrelCommand, AStreamSourceGivesWhatItsFileGives) {
       EXPECT_FALSE(HasTemporaryFiles());
     }
   }
+}
+
+TEST_F(TavrelCommand, KeepPitchChangesTheTempoThroughTheSamePaths) {
+  // The rate stays, the length follows the tempo, and the summary says how
+  // much longer or shorter the result plays.
+  const struct {
+    const char* speed;
+    const char* result;
+  } cases[] = {{"150", "8000 Hz, 1 ch, 16 bit, 10666 frames, 1.333 s (tempo 150%, pitch kept: "
+                       "plays 33.3% shorter)"},
+               {"50", "8000 Hz, 1 ch, 16 bit, 32000 frames, 4.000 s (tempo 50%, pitch kept: "
+                      "plays 100.0% longer)"},
+               {"100", "16000 frames, 2.000 s (tempo 100%, pitch kept: plays as long)"}};
+  for (const auto& c : cases) {
+    const CommandResult outcome = RunTavrel("--keep-pitch " + in_ + " " + out_ + " " + c.speed);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.output;
+    EXPECT_NE(outcome.output.find(c.result), std::string::npos) << outcome.output;
+  }
+  // Another layout, a pipe and standard output give the library's own file.
+  const std::string direct = (folder_ / "direct.wav").string();
+  ASSERT_EQ(RunTavrel("--keep-pitch " + in_ + " " + direct + " 75").exitCode, 0);
+  WriteWholeFile(listed_, listedImage_);
+  const CommandResult piped =
+      RunInShell("{ cat " + listed_ + " | " + TAVREL_COMMAND + " --keep-pitch - - 75 > " + out_ + "; }");
+  EXPECT_EQ(piped.exitCode, 0) << piped.output;
+  EXPECT_EQ(ReadWholeFile(out_), ReadWholeFile(direct));
+  // Samples the tempo change cannot compute are refused before DEST is
+  // touched, as the speed effect refuses them below 100; at 100 they are
+  // copied.
+  WriteWholeFile(in_, MakeWav({1, 8000, 12, 2}, Ramp16(100)));
+  const CommandResult refused = RunTavrel("--keep-pitch " + in_ + " " + out_ + " 150");
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.output.find("holds 12-bit integer samples: the tempo effect computes"),
+            std::string::npos)
+      << refused.output;
+  EXPECT_EQ(ReadWholeFile(out_), ReadWholeFile(direct));
+  EXPECT_EQ(RunTavrel("--keep-pitch " + in_ + " " + out_ + " 100").exitCode, 0);
 }
 
 TEST_F(TavrelCommand, RejectsBadUsageWithExitCodeTwo) {
