@@ -97,14 +97,14 @@ exported_symbols() {
   nm -D --defined-only "$1" | awk '{print $NF}' | sort
 }
 
-# expect_symbols LIBRARY NODE FUNCTION...: the library defines exactly these
-# functions, each at version NODE, and the version node itself.
+# expect_symbols LIBRARY FUNCTION@@NODE...: the library defines exactly these
+# functions, each at its version node, and the version nodes themselves.
 expect_symbols() {
-  local library=$1 node=$2 expected
-  shift 2
+  local library=$1 expected
+  shift
   expected=$({
-    echo "$node"
-    printf '%s@@'"$node"'\n' "$@"
+    printf '%s\n' "${@#*@@}" | sort -u
+    printf '%s\n' "$@"
   } | sort)
   diff <(echo "$expected") <(exported_symbols "$library")
 }
@@ -266,10 +266,10 @@ check "apt-get install ${orlesk_packages[*]}" env DEBIAN_FRONTEND=noninteractive
   apt-get install -y -qq "${deb[liborlesk1]}" "${deb[liborlesk-dev]}" "${deb[orlesk]}"
 check "libtavrel.so.1 SONAME" expect_soname "$libdir/libtavrel.so.1" libtavrel.so.1
 check "liborlesk.so.1 SONAME" expect_soname "$libdir/liborlesk.so.1" liborlesk.so.1
-check "libtavrel exports only ApplySpeedEffectToWav@@TAVREL_1.0" \
-  expect_symbols "$libdir/libtavrel.so.1" TAVREL_1.0 ApplySpeedEffectToWav
+check "libtavrel exports only ApplySpeedEffectToWav@@TAVREL_1.0, ApplyTempoEffectToWav@@TAVREL_1.1" \
+  expect_symbols "$libdir/libtavrel.so.1" ApplySpeedEffectToWav@@TAVREL_1.0 ApplyTempoEffectToWav@@TAVREL_1.1
 check "liborlesk exports only StartRecordingWav, StopRecordingWav @@ORLESK_1.0" \
-  expect_symbols "$libdir/liborlesk.so.1" ORLESK_1.0 StartRecordingWav StopRecordingWav
+  expect_symbols "$libdir/liborlesk.so.1" StartRecordingWav@@ORLESK_1.0 StopRecordingWav@@ORLESK_1.0
 check "man page tavrel(1) installed" test -f /usr/share/man/man1/tavrel.1.gz
 check "man page orlesk(1) installed" test -f /usr/share/man/man1/orlesk.1.gz
 check "man page tavrel(1) names version $version" bash -c "zcat /usr/share/man/man1/tavrel.1.gz | grep -qF 'tavrel $version'"

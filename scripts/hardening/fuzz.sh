@@ -2,8 +2,8 @@
 # Builds the libFuzzer targets with clang (AddressSanitizer and
 # UndefinedBehaviorSanitizer), replays the kept regression inputs, then
 # fuzzes each target from the generated seed corpus, one per core: the two
-# speed-effect targets together for FUZZ_SECONDS (default 40), then the path
-# target for a third of that; and prints each target's executions. A crash leaves
+# speed-effect targets together for FUZZ_SECONDS (default 40), then the
+# tempo-effect and path targets together for a third of that; and prints each target's executions. A crash leaves
 # its input in build-hardening/fuzz/artifacts/; keep it as
 # fuzz/regressions/<target>/<name> so every build replays it.
 #   bash scripts/hardening/fuzz.sh
@@ -18,7 +18,8 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTAVREL_WARNINGS_AS_ERRORS=ON -DTAVREL_BUILD_FUZZERS=ON \
   -DBUILD_TESTING=OFF -DTAVREL_BUILD_TOOLS=OFF -DTAVREL_BUILD_BENCHMARKS=OFF -DORLESK_BUILD=OFF
 cmake --build "$build" -j "$(hardening_jobs)" \
-  --target speed_effect_fuzzer wav_conversion_fuzzer narrow_path_fuzzer make_fuzz_seeds
+  --target speed_effect_fuzzer wav_conversion_fuzzer tempo_effect_fuzzer narrow_path_fuzzer \
+  make_fuzz_seeds
 
 rm -rf "$build/seeds" "$build/artifacts"
 "$build/fuzz/make_fuzz_seeds" "$build/seeds"
@@ -30,8 +31,9 @@ rm -rf "$build/seeds" "$build/artifacts"
 export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:quarantine_size_mb=8"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 
-declare -A max_len=([speed_effect]=8192 [wav_conversion]=8192 [narrow_path]=4096)
-declare -A seed_set=([speed_effect]=speed_effect [wav_conversion]=speed_effect [narrow_path]=narrow_path)
+declare -A max_len=([speed_effect]=8192 [wav_conversion]=8192 [tempo_effect]=8192 [narrow_path]=4096)
+declare -A seed_set=([speed_effect]=speed_effect [wav_conversion]=speed_effect [tempo_effect]=speed_effect
+  [narrow_path]=narrow_path)
 
 # Replays a target's kept inputs, then fuzzes it; the last line of its log
 # says how it went.
@@ -80,5 +82,5 @@ fuzz_together() {
 
 status=0
 fuzz_together "$seconds" speed_effect wav_conversion || status=1
-fuzz_together $((seconds / 3)) narrow_path || status=1
+fuzz_together $((seconds / 3)) tempo_effect narrow_path || status=1
 exit "$status"
