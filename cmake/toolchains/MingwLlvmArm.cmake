@@ -40,6 +40,10 @@ foreach(kind IN ITEMS EXE SHARED MODULE)
   set(CMAKE_${kind}_LINKER_FLAGS_INIT "-static")
 endforeach()
 
+# GoogleTest's cases are listed when CTest runs (under the emulator, where
+# there is one), never by the build, which cannot run the target's programs.
+set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
+
 set(TAVREL_TARGET_ROOT ${TAVREL_ARM_MINGW_ROOT}/${triplet})
 include(${CMAKE_CURRENT_LIST_DIR}/CrossRoots.cmake)
 unset(tools)

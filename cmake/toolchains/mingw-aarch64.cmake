@@ -17,6 +17,4 @@ if(TAVREL_ARM64_WINE_ROOT)
   endif()
   set(CMAKE_CROSSCOMPILING_EMULATOR
     ${CMAKE_CURRENT_LIST_DIR}/arm64-wine-run.sh ${TAVREL_ARM64_WINE_ROOT} ${TAVREL_WINEPREFIX})
-  # GoogleTest's cases are listed when CTest runs, inside the wine session.
-  set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 endif()
