@@ -23,9 +23,9 @@ private_apt_sources() {
     sed -n 's/#.*//; s/^[[:space:]]*deb[[:space:]]\+//p' "$file" | while read -r first rest; do
       local signed=""
       if [[ $first == \[* ]]; then
-        signed=$(sed -n 's/.*signed-by=\([^] ]*\).*/\1/p' <<<"$first")
-        read -r first rest <<<"${rest#*]}"
-        [[ $first != \[* ]] || continue
+        local line="$first $rest"
+        signed=$(sed -n 's/.*signed-by=\([^] ]*\).*/\1/p' <<<"${line%%]*}")
+        read -r first rest <<<"${line#*]}"
       fi
       # shellcheck disable=SC2086
       set -- $rest
