@@ -51,20 +51,29 @@ mkdir -p "$cache/arm64-wine"
 exec 9>"$cache/arm64-wine/.lock"
 flock 9
 
-# The lists are refreshed on every run, so the versions are the archive's;
-# without the network, the lists of an earlier run still serve.
-if ! private_apt "$apt_dir" deb:arm64 >&2; then
-  [[ -n $(ls "$apt_dir/lists/"*Packages* 2>/dev/null) ]] || exit 1
-  say "apt-get update failed: using the lists of an earlier run"
+# The versions that the private apt's lists offer, as "package=version",
+# and the root made of them.
+find_versions() {
+  versions=()
+  local package version
+  for package in "${packages[@]}"; do
+    version=$(papt "$apt_dir" apt-cache show --no-all-versions "$package" 2>/dev/null |
+      sed -n 's/^Version: //p')
+    [[ -n $version ]] || return 1
+    versions+=("$package=$version")
+  done
+  root=$cache/arm64-wine/$(printf '%s_' "${versions[@]}" | tr '=:~' '-__')r$recipe
+}
+
+# A root made from the lists of an earlier run serves as it is; the lists
+# are refreshed only to make a new one (without the network, the earlier
+# lists still serve).
+if ! { [[ -f $apt_dir/apt.conf ]] && find_versions && [[ -f $root/versions ]]; }; then
+  if ! private_apt "$apt_dir" deb:arm64 >&2; then
+    say "apt-get update failed: using the lists of an earlier run"
+  fi
+  find_versions || { say "no ${packages[*]} for arm64 in the archive"; exit 1; }
 fi
-versions=()
-for package in "${packages[@]}"; do
-  version=$(papt "$apt_dir" apt-cache show --no-all-versions "$package" | sed -n 's/^Version: //p')
-  [[ -n $version ]] || { say "no $package for arm64 in the archive"; exit 1; }
-  versions+=("$package=$version")
-done
-key=$(printf '%s_' "${versions[@]}" | tr '=:~' '-__')r$recipe
-root=$cache/arm64-wine/$key
 if [[ -f $root/versions ]]; then
   echo "$root"
   exit 0
@@ -75,7 +84,7 @@ stage=$root.partial
 rm -rf "$stage"
 mkdir -p "$stage/sysroot" "$stage/bin"
 say "downloading ${versions[*]} and what they need"
-papt "$apt_dir" apt-get clean
+rm -f "$apt_dir"/cache/archives/*.deb
 papt "$apt_dir" apt-get install -d -y -qq --no-install-recommends "${versions[@]}" >&2
 debs=("$apt_dir"/cache/archives/*.deb)
 say "unpacking ${#debs[@]} packages ($((SECONDS - started)) s)"
@@ -83,7 +92,7 @@ for deb in "${debs[@]}"; do
   dpkg-deb -x "$deb" "$stage/sysroot"
   basename "$deb" >>"$stage/packages"
 done
-papt "$apt_dir" apt-get clean
+rm -f "$apt_dir"/cache/archives/*.deb
 
 wine=$stage/sysroot/usr/lib/wine
 [[ -x $wine/wine64 && -x $wine/wineserver64 ]] || { say "no wine64 loader in the packages"; exit 1; }

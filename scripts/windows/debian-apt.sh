@@ -85,11 +85,14 @@ private_apt() {
   papt "$dir" apt-get update -qq
 }
 
-# Runs an apt command in the private apt of DIR.
+# Runs an apt command (apt-get, apt-cache) in the private apt of DIR. Its
+# package cache is kept, which the machine's apt.conf.d may turn off (read
+# after APT_CONFIG, so overridden here), or every look-up reads all lists.
 papt() {
-  local dir=$1
-  shift
-  APT_CONFIG=$dir/apt.conf "$@"
+  local dir=$1 command=$2
+  shift 2
+  APT_CONFIG=$dir/apt.conf "$command" -o Dir::Cache::pkgcache=pkgcache.bin \
+    -o Dir::Cache::srcpkgcache=srcpkgcache.bin "$@"
 }
 
 install_missing() {
