@@ -18,7 +18,9 @@
 # Debian's arm64 wine, unpacked into a cached private root and run through
 # qemu (scripts/windows/arm64-wine-root.sh), with the paced plugin built by
 # the aarch64 Linux cross compiler against that root's ALSA. ARM has no wine
-# that runs here: only its DLLs, import libraries and zip are built.
+# that runs here, nor has x86 on a kernel that cannot start i386 programs:
+# for those only the DLLs, import libraries and zip are built. Every DLL's
+# tables are also read on the Linux side (scripts/windows/check-dll-tables.sh).
 # GoogleTest is built for each tested architecture from /usr/src/googletest.
 # Builds go to build-windows/<arch>/, with one wine prefix for x64 and x86
 # and one for arm64 beside them; zips to build-windows/. Warnings are errors.
@@ -92,6 +94,25 @@ run_program() {
   fi
 }
 
+# The architectures whose programs run here. Wine's 32-bit loader is an
+# i386 program; a kernel without 32-bit support refuses to start it ("Exec
+# format error"). The i686 DLLs are still built, and checked on the Linux
+# side, but nothing of theirs can run here.
+runnable=()
+for arch in "${architectures[@]}"; do
+  if [[ $arch == armv7 ]]; then
+    timings+=("$(printf '%-34s %s' "tests armv7" "not run: no ARM wine here")")
+    continue
+  fi
+  if [[ $arch == i686 ]] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "windows: this kernel cannot start i386 programs, so wine's 32-bit loader" \
+      "cannot run: the i686 DLLs are built but not tested" >&2
+    timings+=("$(printf '%-34s %s' "tests i686" "not run: no i386 programs here")")
+    continue
+  fi
+  runnable+=("$arch")
+done
+
 # The paced capture device for wine's architecture, built into
 # $out/<arch>-paced-plugin/.
 build_paced_plugin() {
@@ -113,10 +134,12 @@ for arch in "${architectures[@]}"; do
   toolchain=$PWD/cmake/toolchains/mingw-$arch.cmake
   settings=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release
     -DTAVREL_WARNINGS_AS_ERRORS=ON -DTAVREL_BUILD_TOOLS=OFF -DTAVREL_BUILD_BENCHMARKS=OFF)
-  if [[ $arch == armv7 ]]; then
-    # Nothing runs ARM programs here: the DLLs and import libraries alone.
-    settings+=(-DTAVREL_ARM_MINGW_ROOT="$arm_root" -DBUILD_TESTING=OFF)
+  [[ $arch == armv7 ]] && settings+=(-DTAVREL_ARM_MINGW_ROOT="$arm_root")
+  if [[ " ${runnable[*]} " != *" $arch "* ]]; then
+    # Nothing runs these programs here: the DLLs and import libraries alone.
+    settings+=(-DBUILD_TESTING=OFF)
   else
+    settings+=(-DBUILD_TESTING=ON)
     build_paced_plugin "$arch"
     googletest=$out/$arch-googletest
     target_googletest "$toolchain" "$googletest"
@@ -128,24 +151,6 @@ for arch in "${architectures[@]}"; do
   cmake -S . -B "$out/$arch" "${settings[@]}" >/dev/null
   cmake --build "$out/$arch" -j "$(hardening_jobs)"
   finish_step "build $arch"
-done
-
-# Wine's 32-bit loader is an i386 program; a kernel without 32-bit support
-# refuses to start it ("Exec format error"). The i686 DLLs are still built,
-# and checked on the Linux side below, but nothing of theirs can run here.
-runnable=()
-for arch in "${architectures[@]}"; do
-  if [[ $arch == armv7 ]]; then
-    timings+=("$(printf '%-34s %s' "tests armv7" "not run: no ARM wine here")")
-    continue
-  fi
-  if [[ $arch == i686 ]] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    echo "windows: this kernel cannot start i386 programs, so wine's 32-bit loader" \
-      "cannot run: the i686 DLLs are built but not tested" >&2
-    timings+=("$(printf '%-34s %s' "tests i686" "not run: no i386 programs here")")
-    continue
-  fi
-  runnable+=("$arch")
 done
 
 # Every DLL's export, import and version tables, read by a Linux program.
