@@ -10,7 +10,8 @@
 #    compiled against the header (which declares the function __stdcall)
 #    looks for, so dlltool writes it again from the .def: its symbols keep
 #    "@N", the import by name has none.
-#  - x64: nothing is decorated; a copy of the .def without "@N" is linked.
+#  - x64 and ARM: nothing is decorated; a copy of the .def without "@N" is
+#    linked.
 # No function is dllexport in the library's build: ld would then export the
 # decorated name as well.
 
@@ -18,10 +19,18 @@
 set(tavrel_dll_description_tavrel "Speed effect for PCM WAV files")
 set(tavrel_dll_description_orlesk "Recorder of mono PCM WAV files")
 
+# __stdcall decorates names on 32-bit x86 alone: 32-bit ARM has one calling
+# convention, as x64 does.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^([Xx]86|i[3-6]86)$")
+  set(tavrel_dll_stdcall ON)
+else()
+  set(tavrel_dll_stdcall OFF)
+endif()
+
 # The .def file that the build links for `target`: `def` itself on x86, the
-# undecorated copy on x64.
+# undecorated copy elsewhere.
 function(tavrel_dll_module_definition target def out_var)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  if(tavrel_dll_stdcall)
     set(${out_var} ${def} PARENT_SCOPE)
     return()
   endif()
@@ -55,7 +64,7 @@ function(tavrel_configure_dll target def)
   # Release builds drop the symbol table, so the DLL the tests load is the
   # one that ships.
   target_link_options(${target} PRIVATE -Wl,--no-insert-timestamp $<$<CONFIG:Release,MinSizeRel>:-s>)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  if(tavrel_dll_stdcall)
     target_link_options(${target} PRIVATE -Wl,--kill-at)
     add_custom_command(TARGET ${target} POST_BUILD
       # dlltool names its symbols after the output's path: run it in place.

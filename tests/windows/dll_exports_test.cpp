@@ -26,6 +26,18 @@ using namespace test_support;
 using namespace windows_test;
 using SpeedFunction = decltype(&ApplySpeedEffectToWav);
 
+// The DLLs are built for the test's own architecture.
+constexpr std::uint16_t kBuildMachine =
+#if defined(__aarch64__)
+    IMAGE_FILE_MACHINE_ARM64;
+#elif defined(__arm__)
+    IMAGE_FILE_MACHINE_ARMNT;
+#elif defined(__x86_64__)
+    IMAGE_FILE_MACHINE_AMD64;
+#else
+    IMAGE_FILE_MACHINE_I386;
+#endif
+
 std::string Lowercase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -47,8 +59,7 @@ TEST_P(DllTables, ExportExactlyTheirNamesUndecoratedAtTheirOrdinals) {
   const DllContract& dll = GetParam();
   const std::optional<PeImage> image = ReadPeImage(LoadedModulePath(dll.module));
   ASSERT_TRUE(image.has_value());
-  EXPECT_EQ(image->machine,
-            sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
+  EXPECT_EQ(image->machine, kBuildMachine);
   EXPECT_EQ(image->exportedModuleName, dll.fileName);
   // One address per export, from ordinal 1, and one name for each: no
   // decorated "@12" twin, no runtime symbol, no export by ordinal alone.

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -32,6 +33,31 @@ struct LoadedRecorder {
   StopFunction stop = Lookup<StopFunction>(module, "StopRecordingWav");
 };
 
+// How long wine may take to bring up its capture stream and the writer to
+// put frames in the file: seconds on a busy machine, more under emulation.
+constexpr auto kAudioDeadline = std::chrono::seconds(30);
+// Half a second of 8 kHz 16-bit mono.
+constexpr std::uintmax_t kHalfASecond = 2 * 4000;
+
+std::uintmax_t FileSize(const fs::path& path) {
+  std::error_code error;
+  const std::uintmax_t size = fs::file_size(path, error);
+  return error ? 0 : size;
+}
+
+// Waits until the recording's file holds more than `size` bytes: the
+// recording runs on, whatever the machine's load.
+bool GrowsBeyond(const fs::path& path, std::uintmax_t size) {
+  const auto deadline = std::chrono::steady_clock::now() + kAudioDeadline;
+  while (FileSize(path) <= size) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
 // A finished recording: its sizes match its length, and it holds audio.
 void ExpectFinishedWithAudio(const fs::path& path) {
   const Bytes file = ReadWholeFile(path);
@@ -51,19 +77,20 @@ TEST(LibraryLifetime, UnloadingWhileRecordingLeavesTheRecordingToStopLater) {
   const ScratchFolder folder;
   const LoadedRecorder first;
   ASSERT_NE(first.start, nullptr);
-  ASSERT_EQ(first.start(HostPath(folder / "kept.wav").c_str(), 8000, 16), ORLESK_SUCCESS);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const fs::path path = folder / "kept.wav";
+  ASSERT_EQ(first.start(HostPath(path).c_str(), 8000, 16), ORLESK_SUCCESS);
+  ASSERT_TRUE(GrowsBeyond(path, 44)) << "no audio reached the file";
   // Unloading would join the recorder's threads under the loader lock:
-  // the DLL stays, and so does the recording.
+  // the DLL stays, and so does the recording: its file grows on.
   EXPECT_TRUE(::FreeLibrary(first.module));
   EXPECT_EQ(::GetModuleHandleW(L"orlesk.dll"), first.module);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(GrowsBeyond(path, FileSize(path) + kHalfASecond)) << "the recording stopped";
 
   const LoadedRecorder again;
   EXPECT_EQ(again.module, first.module);
   EXPECT_EQ(again.stop(), ORLESK_SUCCESS);
-  ExpectFinishedWithAudio(folder / "kept.wav");
-  EXPECT_GE(ReadWholeFile(folder / "kept.wav").size(), 44u + 2 * 4000);
+  ExpectFinishedWithAudio(path);
+  EXPECT_GE(ReadWholeFile(path).size(), 44u + kHalfASecond);
 }
 
 TEST(LibraryLifetime, AProcessThatEndsWhileRecordingLeavesAFinishedFile) {
@@ -71,8 +98,8 @@ TEST(LibraryLifetime, AProcessThatEndsWhileRecordingLeavesAFinishedFile) {
   // must be the same in both, so it is in the working folder. The child's
   // start empties a file left by an earlier run.
   const fs::path path = fs::absolute("orlesk-process-end.wav");
-  // The child records for 1.5 s and exits without stopping; the writer has
-  // put at least a second of it in the file by then.
+  // The child exits without stopping once the writer has put half a second
+  // of audio in the file.
   EXPECT_EXIT(
       {
         const LoadedRecorder recorder;
@@ -80,12 +107,11 @@ TEST(LibraryLifetime, AProcessThatEndsWhileRecordingLeavesAFinishedFile) {
             recorder.start(HostPath(path).c_str(), 8000, 16) != ORLESK_SUCCESS) {
           std::exit(2);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-        std::exit(0);
+        std::exit(GrowsBeyond(path, 44 + kHalfASecond) ? 0 : 3);
       },
       ::testing::ExitedWithCode(0), "");
   ExpectFinishedWithAudio(path);
-  EXPECT_GE(ReadWholeFile(path).size(), 44u + 2 * 4000);
+  EXPECT_GE(ReadWholeFile(path).size(), 44u + kHalfASecond);
   fs::remove(path);
 }
 

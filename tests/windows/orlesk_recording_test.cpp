@@ -130,15 +130,21 @@ TEST(PacedCaptureDevice, RecordsEveryFrameInOrderUnderANameTheAnsiCodePageCannot
 
 TEST(PacedCaptureDevice, StopKeepsTheFramesOfTheBufferBeingFilled) {
   // Stopped before the first 100 ms buffer is full: everything the file
-  // holds comes from the buffer that reset hands back partly filled.
+  // holds comes from the buffer that reset hands back partly filled. On a
+  // starved machine, or under emulation, wine's stream may not have
+  // delivered a frame 80 ms after the start: a few tries give it the
+  // chance, while a recorder that dropped that buffer leaves each file empty.
   const ScratchFolder folder;
-  const fs::path path = folder / "short.wav";
-  ASSERT_EQ(Start(path), ORLESK_SUCCESS);
-  std::this_thread::sleep_for(std::chrono::milliseconds(80));
-  ASSERT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
-  const std::size_t frames = ExpectTheDevicesFramesInOrder(path);
+  std::size_t frames = 0;
+  for (int attempt = 0; attempt < 5 && frames == 0; ++attempt) {
+    const fs::path path = folder / ("short" + std::to_string(attempt) + ".wav");
+    ASSERT_EQ(Start(path), ORLESK_SUCCESS);
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    ASSERT_EQ(StopRecordingWav(), ORLESK_SUCCESS);
+    frames = ExpectTheDevicesFramesInOrder(path);
+    EXPECT_LT(frames, 800u);
+  }
   EXPECT_GT(frames, 0u);
-  EXPECT_LT(frames, 800u);
 }
 
 TEST(PacedCaptureDevice, PathsThatAreNotRegularFilesGiveMinusThreeAndTouchNothing) {
