@@ -42,7 +42,10 @@ TEST(RecorderStress, StopRacingReportsAlwaysLeavesAFinishedFileOfEveryFrame) {
     fake.freeRunningLimit = 4 * static_cast<std::uint64_t>(format.rate) * format.frameBytes;
     ASSERT_EQ(recorder.Start(Utf16Path(path).c_str(), format.rate, format.bits),
               ORLESK_SUCCESS);
-    std::this_thread::sleep_for(std::chrono::microseconds(pauseMicroseconds(random)));
+    // Most stops race the first report; every 50th waits long enough for
+    // reports to arrive even on a busy machine.
+    const int pause = cycle % 50 == 49 ? 100000 : pauseMicroseconds(random);
+    std::this_thread::sleep_for(std::chrono::microseconds(pause));
     ASSERT_EQ(recorder.Stop(), ORLESK_SUCCESS) << "cycle " << cycle;
 
     const std::vector<std::uint8_t> file = ReadWholeFile(path);
