@@ -139,6 +139,13 @@ TEST_P(RecorderFileTampering, MakesStopReturnThreeAndLeavesTheFileAsItWasLeft) {
   ASSERT_EQ(Start(path), ORLESK_SUCCESS);
   ASSERT_TRUE(device().Deliver(1600));
   ASSERT_TRUE(WaitForAudio(path, 1600));
+  // The sizes follow the audio: tamper only once the writer has written
+  // them, so that no write of its own is still on its way.
+  for (int wait = 0; wait < 10000; ++wait) {
+    const Bytes now = ReadWholeFile(path);
+    if (now.size() >= 44 && Le32At(now, 40) == now.size() - 44) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   const Bytes other(10, 1);
   Bytes expected;
   switch (GetParam()) {

@@ -129,7 +129,7 @@ TEST_F(TempoEffect, FramesWiderThanTheirSamplesKeepTheirWidthWithZerosAfterTheSa
   const Bytes wide = Convert(MakeWav({2, 8000, 16, 6}, padded), 60);
   ASSERT_EQ(wide.size() - 44, (narrow.size() - 44) / 4 * 6);
   for (std::size_t frame = 0; 44 + frame * 4 < narrow.size(); ++frame) {
-    const auto at = [](const Bytes& wav, std::size_t offset) { return &wav[44 + offset]; };
+    const auto at = [](const Bytes& wav, std::size_t offset) { return wav.data() + 44 + offset; };
     ASSERT_EQ(Bytes(at(wide, frame * 6), at(wide, frame * 6 + 4)),
               Bytes(at(narrow, frame * 4), at(narrow, frame * 4 + 4))) << frame;
     ASSERT_EQ(Le16At(wide, 44 + frame * 6 + 4), 0u) << frame;
