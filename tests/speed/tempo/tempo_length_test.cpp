@@ -42,16 +42,6 @@ TEST(TempoOutputFrames, IsTheFloorOfTheExactQuotient) {
   }
 }
 
-// Counts the frames it is given.
-class CountedFrames final : public tavrel::tempo::FrameSink {
- public:
-  bool Take(const std::int32_t*, std::size_t frames) override {
-    count += frames;
-    return true;
-  }
-  std::uint64_t count = 0;
-};
-
 // (speed, input frames): at 8 kHz a piece is 320 frames, its fade 80 and
 // the search 120 either way, so the lengths cover nothing, less than a fade
 // or a piece, about one piece, and many.
@@ -63,7 +53,7 @@ TEST_P(OutputLength, IsTheRuleExactlyAndNeverMoreWhileInputArrives) {
   const tempo_test::Samples input = tempo_test::Varied(format, frames, 7);
   TempoStretcher stretcher;
   ASSERT_EQ(stretcher.Configure(format, speed), TempoStretcher::Setup::kReady);
-  CountedFrames sink;
+  tempo_test::CountedFrames sink;
   constexpr std::uint32_t kBlock = 997;
   for (std::uint32_t at = 0; at < frames; at += kBlock) {
     ASSERT_TRUE(stretcher.Push(input.data() + 2u * at, std::min(kBlock, frames - at), sink));

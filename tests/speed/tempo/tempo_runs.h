@@ -28,6 +28,16 @@ class KeptFrames final : public tavrel::tempo::FrameSink {
   std::size_t channels = 1;
 };
 
+// Counts the frames it is given.
+class CountedFrames final : public tavrel::tempo::FrameSink {
+ public:
+  bool Take(const std::int32_t*, std::size_t frames) override {
+    count += frames;
+    return true;
+  }
+  std::uint64_t count = 0;
+};
+
 struct Stretched {
   Samples samples;
   std::uint64_t frames = 0;

@@ -36,16 +36,6 @@ TEST_P(Blocks, TheOutputIsTheSameWhateverTheBlockSizes) {
 
 INSTANTIATE_TEST_SUITE_P(, Blocks, ::testing::Values(10, 25, 50, 99, 100, 101, 150, 400, 5000));
 
-// Counts the frames it is given.
-class CountedFrames final : public tavrel::tempo::FrameSink {
- public:
-  bool Take(const std::int32_t*, std::size_t frames) override {
-    count += frames;
-    return true;
-  }
-  std::uint64_t count = 0;
-};
-
 // Speed 1 makes a hundred times the input, speed INT32_MAX one frame of 25
 // million: both with the memory Configure set aside, the same as at any
 // other speed, and no allocation after it.
@@ -61,7 +51,7 @@ TEST(Memory, IsSetOnceAndTheSameAtEverySpeed) {
       reserved = stretcher.reservedBytes();
     }
     EXPECT_EQ(stretcher.reservedBytes(), reserved) << "at " << speed;
-    CountedFrames sink;
+    tempo_test::CountedFrames sink;
     const std::size_t before = tempo_test::AllocationsSoFar();
     for (std::uint32_t at = 0; at < frames; at += 1 << 16) {
       ASSERT_TRUE(stretcher.Push(block.data(), std::min(1u << 16, frames - at), sink));
@@ -82,7 +72,7 @@ TEST(Configure, RefusesWhatItCannotWorkWith) {
   EXPECT_EQ(stretcher.Configure({1, 8000, 12}, 100), Setup::kUnusableFormat);
   EXPECT_EQ(stretcher.Configure({1, 8000, 16}, 0), Setup::kSpeedBelowOne);
   EXPECT_EQ(stretcher.Configure({1, 8000, 16}, INT32_MIN), Setup::kSpeedBelowOne);
-  CountedFrames sink;
+  tempo_test::CountedFrames sink;
   const std::int32_t frame = 0;
   EXPECT_FALSE(stretcher.Push(&frame, 1, sink));
   EXPECT_FALSE(stretcher.Finish(sink));
@@ -133,7 +123,7 @@ TEST(Calls, StopWhenTheSinkRefusesAndAfterFinish) {
     EXPECT_EQ(refusing.taken, taken);
 
     ASSERT_EQ(stretcher.Configure(format, speed), TempoStretcher::Setup::kReady);
-    CountedFrames sink;
+    tempo_test::CountedFrames sink;
     EXPECT_TRUE(stretcher.Finish(sink));
     EXPECT_FALSE(stretcher.Push(input.data(), 1, sink));
     EXPECT_FALSE(stretcher.Finish(sink));
