@@ -6,14 +6,13 @@
 // file the source's header with exactly floor(N × 100 / speed) frames.
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 
+#include "exported_effect_run.h"
 #include "fuzz_check.h"
 #include "speed_effect_checks.h"
 #include "speed_effect_input.h"
 #include "tavrel.h"
-#include "test_files.h"
 
 namespace {
 
@@ -68,27 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!fuzz::DecodeSpeedEffectInput(fuzz::ByteView(data, size), input)) {
     return 0;
   }
-  static const test_support::ScratchFolder scratch(test_support::ScratchFolder::Medium::kMemory);
-  static const std::filesystem::path sourcePath = scratch / "source.wav";
-  static const std::filesystem::path destinationPath = scratch / "destination.wav";
-  static const test_support::HostString wideSource = test_support::HostPath(sourcePath);
-  static const test_support::HostString wideDestination = test_support::HostPath(destinationPath);
-
-  test_support::WriteWholeFile(sourcePath, input.source);
-  std::error_code ignored;
-  std::filesystem::remove(destinationPath, ignored);
-
-  const std::int32_t status =
-      ApplyTempoEffectToWav(wideSource.c_str(), wideDestination.c_str(), input.speed);
-
-  const std::optional<fuzz::Bytes> sourceAfter = test_support::ReadFileIfExists(sourcePath);
-  FUZZ_CHECK(sourceAfter && std::equal(sourceAfter->begin(), sourceAfter->end(),
-                                       input.source.begin(), input.source.end()));
-  const std::optional<fuzz::Bytes> destination = test_support::ReadFileIfExists(destinationPath);
+  const fuzz::EffectRun run = fuzz::RunOnFiles(ApplyTempoEffectToWav, input);
   if (input.speed == 100) {
-    fuzz::CheckSpeedEffectOutcome(input.source, input.speed, status, destination);
+    fuzz::CheckSpeedEffectOutcome(input.source, input.speed, run.status, run.destination);
   } else {
-    CheckTempoOutcome(input.source, input.speed, status, destination);
+    CheckTempoOutcome(input.source, input.speed, run.status, run.destination);
   }
   return 0;
 }
