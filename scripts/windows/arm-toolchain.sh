@@ -2,7 +2,10 @@
 # The Windows on ARM toolchain: mingw-w64 for aarch64-w64-windows-gnu and
 # armv7-w64-windows-gnu, built from Debian 12's source packages with Debian
 # 12's clang 14, and linked by lld 16.
-#   bash scripts/windows/arm-toolchain.sh
+#   bash scripts/windows/arm-toolchain.sh                 builds it if missing
+#   bash scripts/windows/arm-toolchain.sh --install-only  only installs what
+#       the build needs (so that a build left running in the background
+#       never needs the machine's package manager)
 # Prints the toolchain's root (the value of the toolchain files'
 # TAVREL_ARM_MINGW_ROOT) as its one line on standard output; progress goes
 # to standard error.
@@ -30,6 +33,7 @@
 # stopped. Installs (as root) what it needs and the machine lacks, and
 # nothing that would change an installed package.
 set -euo pipefail
+[[ $# -eq 0 || $* == --install-only ]] || { echo "usage: $0 [--install-only]" >&2; exit 2; }
 scripts=$(cd "$(dirname "$0")" && pwd)
 source "$scripts/debian-apt.sh"
 
@@ -42,6 +46,7 @@ jobs=$(nproc)
 ((jobs <= 2)) || jobs=2
 
 install_missing clang-14 llvm-14 lld-16 mingw-w64-common cmake make dpkg-dev python3 >&2
+[[ $# -eq 0 ]] || exit 0
 
 source_version() { dpkg-query -W -f='${source:Version}' "$1"; }
 mingw_version=$(source_version mingw-w64-common)
