@@ -46,7 +46,7 @@ jobs=$(nproc)
 ((jobs <= 2)) || jobs=2
 
 install_missing clang-14 llvm-14 lld-16 mingw-w64-common cmake make dpkg-dev python3 >&2
-[[ $# -eq 0 ]] || exit 0
+[[ ${1:-} != --install-only ]] || exit 0
 
 source_version() { dpkg-query -W -f='${source:Version}' "$1"; }
 mingw_version=$(source_version mingw-w64-common)
