@@ -139,8 +139,12 @@ std::int32_t ConvertWavTempo(SourceStream& source, DestinationStream& destinatio
   // source's length or the speed.
   auto stretcher = std::unique_ptr<tempo::TempoStretcher>(new (std::nothrow) tempo::TempoStretcher);
   const std::optional<std::uint64_t> frames = SourceFrames(layout.blockAlign, sourceBytes);
+  // Thousands of channels take fewer frames a block, so that the decoded
+  // samples stay within the window's bound.
+  const std::uint64_t mostFrames =
+      std::clamp<std::uint64_t>(tempo::kMostWindowSamples / layout.channels, 1, kFramesPerBlock);
   const auto blockFrames = static_cast<std::uint32_t>(
-      frames ? std::min<std::uint64_t>(kFramesPerBlock, *frames + 1) : kFramesPerBlock);
+      frames ? std::min<std::uint64_t>(mostFrames, *frames + 1) : mostFrames);
   InputBlock input;
   OutputGather output(destination);
   std::uint64_t gatherBytes = kGatherBytes;

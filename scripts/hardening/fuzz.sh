@@ -25,7 +25,8 @@ rm -rf "$build/seeds" "$build/artifacts"
 "$build/fuzz/make_fuzz_seeds" "$build/seeds"
 
 # A call's work buffers are bounded whatever the header says (the largest
-# is one block of 65535-byte frames, 64 MiB): -malloc_limit_mb makes any
+# are one block of 65535-byte frames and the tempo change's window, 64 MiB
+# each): -malloc_limit_mb makes any
 # larger allocation a failure that keeps its input. A small quarantine
 # keeps freed buffers in use instead of mapping fresh pages for every call.
 export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:quarantine_size_mb=8"

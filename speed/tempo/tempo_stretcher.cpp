@@ -11,9 +11,6 @@ namespace {
 
 constexpr std::int32_t kUnchangedSpeed = 100;
 
-// The most samples the input window may hold: 256 MiB of them.
-constexpr std::uint64_t kMostWindowSamples = std::uint64_t{1} << 26;
-
 // A buffer of `count` values, or false when it cannot be had (or its size
 // does not even fit the address space, as on 32-bit hosts).
 template <typename T>

@@ -18,7 +18,7 @@
 // Speed 100 hands the samples through unchanged.
 //
 // Memory: Configure allocates everything, sized by the plan and the channel
-// count (a window of more than 2^26 samples is refused as kNoMemory), never
+// count (a window of more than 2^24 samples is refused as kNoMemory), never
 // by the input's length or the speed; Push and Finish allocate
 // nothing. Input no piece will read (most of it at high speeds) is skipped
 // as it arrives. The output depends only on the input samples, never on how
@@ -35,6 +35,10 @@
 #include "tempo_plan.h"
 
 namespace tavrel::tempo {
+
+// The most samples the input window may hold, 64 MiB of them: no work
+// buffer of either effect is larger, whatever the header says.
+inline constexpr std::uint64_t kMostWindowSamples = std::uint64_t{1} << 24;
 
 // Where output frames go.
 class FrameSink {

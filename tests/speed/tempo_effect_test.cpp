@@ -181,11 +181,18 @@ TEST_F(TempoEffect, SpeedPathAndHeaderStatusesAreTheSpeedEffects) {
 }
 
 TEST_F(TempoEffect, WorkBuffersBeyondTheLimitLeaveTheHeaderWithTheSourcesSizes) {
-  // 65535 channels at 384 kHz would need a window of gigabytes.
-  Bytes left;
-  const Bytes source = MakeWav({65535, 384000, 8, 65535}, Bytes(65535, 128), 777);
-  EXPECT_EQ(StatusOf(source, 50, left), TAVREL_ERROR_NO_MEMORY);
-  EXPECT_EQ(left, Bytes(source.begin(), source.begin() + 44));
+  // At 384 kHz the window holds 119,042 frames: 140 channels fit in 2^24
+  // samples, 141 do not, and 65535 would need gigabytes.
+  for (const std::uint16_t channels : std::initializer_list<std::uint16_t>{141, 65535}) {
+    Bytes left;
+    const Bytes source = MakeWav({channels, 384000, 8, channels}, Bytes(channels, 128), 777);
+    EXPECT_EQ(StatusOf(source, 50, left), TAVREL_ERROR_NO_MEMORY) << channels;
+    EXPECT_EQ(left, Bytes(source.begin(), source.begin() + 44)) << channels;
+  }
+  Bytes written;
+  EXPECT_EQ(StatusOf(MakeWav({140, 384000, 8, 140}, Bytes(140, 128)), 50, written),
+            TAVREL_SUCCESS);
+  EXPECT_EQ(written.size(), 44u + 2u * 140u);
 }
 
 }  // namespace
