@@ -35,10 +35,16 @@ class IoFaults : public ::testing::TestWithParam<Effect> {
   int RunWithFault(const fs::path& path, const std::string& call, const std::string& injection,
                    std::int32_t speed) {
     fs::remove(destination_);
-    const std::string command = WithFaultInjected(
-        std::string(TAVREL_CALL_RUNNER) + " " + Quoted(source_) + " " + Quoted(destination_) +
-            " " + std::to_string(speed) + (GetParam() == Effect::kTempo ? " tempo" : ""),
-        call, injection, path);
+    std::string runner = TAVREL_CALL_RUNNER;
+    for (const std::string& argument :
+         {Quoted(source_), Quoted(destination_), std::to_string(speed)}) {
+      runner += ' ';
+      runner += argument;
+    }
+    if (GetParam() == Effect::kTempo) {
+      runner += " tempo";
+    }
+    const std::string command = WithFaultInjected(runner, call, injection, path);
     return RunCommand(command).exitCode;
   }
 
