@@ -55,7 +55,9 @@ TEST(PacedPacing, BlockingReadTakesItsRealTime) {
   PcmHandle pcm;
   ASSERT_EQ(OpenPacedDevice(folder.path(), options, pcm), 0);
   StreamSetup setup;
-  setup.ringFrames = 8000;
+  // The ring holds the whole read, so that a reader held up on a busy
+  // machine meets no overrun (with 8000 frames, a 100 ms stall did).
+  setup.ringFrames = 16000;
   setup.periodFrames = 800;
   ASSERT_EQ(Configure(pcm.get(), setup), 0);
 
